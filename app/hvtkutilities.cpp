@@ -1,0 +1,139 @@
+#include "app/hvtkutilities.h"
+
+#include "app/defaultaddress.h"
+#include "monitor/privatemodechord.h"
+
+#include <QFontDatabase>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QStatusBar>
+#include <QStyle>
+#include <QTimer>
+#include <QUdpSocket>
+
+QLabel *HVTKUtilities::m_lblVersion = nullptr;
+bool HVTKUtilities::m_bPrivateModeRequested = false;
+quint8 HVTKUtilities::m_nChordKeys = 0;
+
+namespace {
+
+constexpr quint16 UnicastPort = 1234;
+constexpr quint16 BroadcastPort = 1235;
+constexpr int ChecklistInterval = 200;
+constexpr int FirstScanDelay = 100;
+
+const char *const AssemblyNames[] = {"HV4",  "HV4X",  "HV4K",  "HV12X", "HV16",   "HV16K",
+                                     "HV32K", "TK4K", "TK12X", "TK32K", "UNKNOWN"};
+
+// The two small buttons draw their arrows with a Windows symbol font; where
+// that font is missing, a standard arrow icon stands in for the glyph.
+void useArrowWhereSymbolFontIsMissing(QPushButton *button, QStyle::StandardPixmap arrow)
+{
+    if (QFontDatabase().families().contains(QStringLiteral("Marlett")))
+        return;
+    button->setText(QString());
+    button->setIcon(button->style()->standardIcon(arrow));
+}
+
+} // namespace
+
+HVTKUtilities::HVTKUtilities(QWidget *parent)
+    : QMainWindow(parent)
+{
+    m_bPrivateModeRequested = false;
+    m_bPrivateMode = false;
+    m_strRowPrefix = QStringLiteral("<tr><td>");
+    m_bRawReplyExpected = false;
+
+    m_tmrPoll = new QTimer(this);
+    m_tmrScan = new QTimer(this);
+    m_tmrChecklist = new QTimer(this);
+    m_tmrLEDIntensity = new QTimer(this);
+    connect(m_tmrPoll, SIGNAL(timeout()), this, SLOT(readSettingsAndData()));
+    connect(m_tmrScan, SIGNAL(timeout()), this, SLOT(scanNetwork()));
+    connect(m_tmrChecklist, SIGNAL(timeout()), this, SLOT(displayErrors()));
+    connect(m_tmrLEDIntensity, SIGNAL(timeout()), this, SLOT(setLEDIntensity()));
+
+    ui.setupUi(this);
+    assignMenuActions();
+    useArrowWhereSymbolFontIsMissing(ui.m_cmdWebSrv, QStyle::SP_ArrowDown);
+    useArrowWhereSymbolFontIsMissing(ui.m_cmdBdcstSMSelect, QStyle::SP_ArrowLeft);
+
+    ui.m_fraManualLink->setVisible(false);
+
+    m_lblVersion = new QLabel(this);
+    ui.statusbar->addPermanentWidget(m_lblVersion, 0);
+
+    ui.m_lblInfo->setWordWrap(true);
+
+    for (int i = 0; i < 32; ++i) {
+        m_lblInputs[i] = findChild<QLabel *>(QStringLiteral("input_%1").arg(i + 1));
+        m_lblLEDs[i] = findChild<QLabel *>(QStringLiteral("led_%1").arg(i + 1));
+    }
+    m_imgUALReady = {ui.imgUALReady_0, ui.imgUALReady_1, ui.imgUALReady_2, ui.imgUALReady_3,
+                     ui.imgUALReady_4, ui.imgUALReady_5, ui.imgUALReady_6, ui.imgUALReady_7};
+
+    m_sockUnicast = new QUdpSocket(this);
+    m_sockUnicast->bind(UnicastPort);
+    connect(m_sockUnicast, SIGNAL(readyRead()), this, SLOT(readPendingUnicastResponse()));
+    m_sockBroadcast = new QUdpSocket(this);
+    m_sockBroadcast->bind(BroadcastPort);
+    connect(m_sockBroadcast, SIGNAL(readyRead()), this, SLOT(readPendingBroadcastResponse()));
+
+    m_tmrChecklist->start(ChecklistInterval);
+    m_tmrScan->setInterval(FirstScanDelay);
+    m_tmrScan->start();
+
+    m_bAssemblySetByProgram = true;
+    for (const char *name : AssemblyNames)
+        ui.m_cmbAssembly->addItem(QString::fromLatin1(name));
+    m_bAssemblySetByProgram = false;
+
+    ui.m_cmbMacType->addItem(QStringLiteral("Local"));
+    ui.m_cmbMacType->addItem(QStringLiteral("DanteRef"));
+
+    const QString unitAddress = defaultUnitAddress(interfaceAddresses());
+    if (!unitAddress.isEmpty()) {
+        m_bIPSetByProgram = true;
+        ui.m_txtIP->setText(unitAddress);
+        m_bIPSetByProgram = false;
+    }
+
+    m_bRestartPending = false;
+    m_bDefaultsPending = false;
+    m_bFirmwareUpdatePending = false;
+    m_bOnline = true;
+    setOnlineUI(false);
+
+    m_nScanStep = 7;
+    m_bScanMaskEdited = false;
+    m_bConfirmAssembly = true;
+}
+
+HVTKUtilities::~HVTKUtilities() = default;
+
+void HVTKUtilities::assignMenuActions()
+{
+    connect(ui.actionLED_State_Toggle_ALL, &QAction::triggered, this, &HVTKUtilities::ledStateToggle);
+    connect(ui.actionRinger_Test, &QAction::triggered, this, &HVTKUtilities::sonalertTest);
+    connect(ui.actionMute_Handset, &QAction::triggered, this, &HVTKUtilities::muteHandsetToggle);
+    connect(ui.actionReboot, &QAction::triggered, this, &HVTKUtilities::reboot);
+    connect(ui.actionDefaults, &QAction::triggered, this, &HVTKUtilities::loadDefaults);
+    connect(ui.actionEnter_Firmware_Update, &QAction::triggered, this, &HVTKUtilities::firmwareUpdateMode);
+    connect(ui.actionManual_Link_unicast, &QAction::triggered, this, &HVTKUtilities::showManualLink);
+    connect(ui.actionAbout, &QAction::triggered, this, &HVTKUtilities::showAboutMessage);
+}
+
+void HVTKUtilities::keyPressEvent(QKeyEvent *event)
+{
+    m_nChordKeys = PrivateModeChord::pressed(m_nChordKeys, event->key());
+    if (PrivateModeChord::complete(m_nChordKeys))
+        m_bPrivateModeRequested = true;
+    QMainWindow::keyPressEvent(event);
+}
+
+void HVTKUtilities::keyReleaseEvent(QKeyEvent *event)
+{
+    m_nChordKeys = PrivateModeChord::released(m_nChordKeys, event->key());
+    QMainWindow::keyReleaseEvent(event);
+}

@@ -1,0 +1,155 @@
+#pragma once
+
+#include "monitor/unitstatus.h"
+#include "ui_hvtkutilities.h"
+
+#include <QHostAddress>
+#include <QMainWindow>
+#include <QString>
+
+#include <array>
+
+class QKeyEvent;
+class QLabel;
+class QListWidgetItem;
+class QTimer;
+class QUdpSocket;
+
+// The tool's one window. Every behaviour is one of its private slots; the
+// slot bodies live in the source files of the subsystem they belong to
+// (channel/, discovery/, monitor/, commands/, link/).
+class HVTKUtilities : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    explicit HVTKUtilities(QWidget *parent = nullptr);
+    ~HVTKUtilities() override;
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+    void keyReleaseEvent(QKeyEvent *event) override;
+
+private slots:
+    void on_m_cmbAssembly_currentIndexChanged(int index);
+    void on_m_cmbMacType_currentIndexChanged(int index);
+    void on_m_txtIP_textChanged();
+    void on_m_txtScanSM_textChanged();
+    void on_m_txtUALControlIP_textChanged();
+    void on_m_txtUALControlSM_textChanged();
+    void on_m_txtUALControlGW_textChanged();
+    void on_m_txtUALStationLocalName_textChanged();
+    void on_m_txtUALDanteIP_textChanged();
+    void on_m_txtUALDanteSM_textChanged();
+    void on_m_txtUALDanteGW_textChanged();
+    void on_m_txtUALStationDanteName_textChanged();
+    void on_m_txtUALQsysIP_textChanged();
+    void on_m_txtUALStationID_textChanged();
+    void on_m_LEDIntensity_valueChanged();
+    void on_m_lstDetectedUnits_itemClicked(QListWidgetItem *item);
+    void on_m_cmdSetProdAssembly_clicked();
+    void on_m_cmdSetMAC_clicked();
+    void on_m_cmdLEDCycleToggle_clicked();
+    void on_m_cmdRedetectUltimo_clicked();
+    void on_m_cmdClearReboots_clicked();
+    void on_m_cmdSendPionCmd_clicked();
+    void on_m_cmdBdcstSMSelect_clicked();
+    void on_m_cmdWebSrv_clicked();
+    void on_m_cmdUALGo_clicked();
+    void on_m_cmdUALClose_clicked();
+    void on_m_cmdNotes_clicked();
+    void assignMenuActions();
+    void displayMacType(bool show, bool force);
+    void setOnlineUI(bool online);
+    void readSettingsAndData();
+    void scanNetwork();
+    void setLEDIntensity();
+    void readPendingBroadcastResponse();
+    void readPendingUnicastResponse();
+    void ledStateToggle();
+    void sonalertTest();
+    void muteHandsetToggle();
+    void reboot();
+    void loadDefaults();
+    void firmwareUpdateMode();
+    void showManualLink();
+    void showAboutMessage();
+    QString displayErrors();
+    void connectToUnit();
+    void updateUALStates();
+
+private:
+    // --- unit channel (channel/) ---
+    enum CommandFlag {
+        NoCommandFlags = 0x0,
+        RawReplyExpected = 0x1,
+        RestartPending = 0x2,
+        DefaultsPending = 0x4,
+        FirmwareUpdatePending = 0x8,
+    };
+    // The address in m_txtIP, or a null address after showing invalidText.
+    QHostAddress validatedUnitAddress(const QString &invalidText);
+    // Stops polling, marks a reply as awaited, raises the command's flags,
+    // shows the status text (when not empty) and sends one datagram.
+    void sendCommand(const QHostAddress &unit, const QByteArray &command,
+                     const QString &statusText, int flags = NoCommandFlags);
+    // Sends one datagram to port 2638 of the unit through m_sockUnicast.
+    void sendDatagram(const QHostAddress &unit, const QByteArray &datagram);
+    void appendLogRow(const QString &html);
+
+    // --- monitoring (monitor/) ---
+    void decodeStatusReply(const QString &header, const QByteArray &block);
+    void renderDetailsReport(const QString &header, int blockLength);
+    void refreshIoPanel();
+    QString m_strLastChecklist;
+    QString m_strLastChecklistStyle;
+
+    // --- discovery (discovery/) ---
+
+    // --- commands (commands/) ---
+
+    // --- manual link (link/) ---
+
+    Ui::HVTKUtilitiesClass ui;
+
+    QUdpSocket *m_sockUnicast = nullptr;
+    QUdpSocket *m_sockBroadcast = nullptr;
+    std::array<QLabel *, 32> m_lblInputs{};
+    std::array<QLabel *, 32> m_lblLEDs{};
+    std::array<QLabel *, 8> m_imgUALReady{};
+    QTimer *m_tmrPoll = nullptr;
+    QTimer *m_tmrScan = nullptr;
+    QTimer *m_tmrChecklist = nullptr;
+    QTimer *m_tmrLEDIntensity = nullptr;
+
+    bool m_bIPSetByProgram = false;
+    QString m_strPolledIP;
+    bool m_bConfirmAssembly = true;
+    bool m_bAssemblySetByProgram = false;
+    bool m_bIntensitySetByProgram = false;
+    bool m_bOnline = true;
+    bool m_bAwaitingReply = false;
+    bool m_bRawReplyExpected = false;
+    bool m_bFirmwareUpdatePending = false;
+    bool m_bRestartPending = false;
+    bool m_bDefaultsPending = false;
+    bool m_bPrivateMode = false;
+    quint8 m_nScanStep = 7;
+    bool m_bScanMaskEdited = false;
+    QString m_strRowPrefix = QStringLiteral("<tr><td>");
+    quint8 m_nLEDToggleStep = 0;
+    quint8 m_nUALValid = 0;
+    quint8 m_nAssembly = 0;
+    bool m_bIntercomModel = false;
+    bool m_bUltimoXModel = false;
+    quint8 m_nInputCount = 0;
+    quint8 m_nLedCount = 0;
+    UnitStatus m_unitStatus;
+
+    // Process-wide: one per program run, not per window.
+    static QLabel *m_lblVersion;
+    static bool m_bPrivateModeRequested;
+    static quint8 m_nChordKeys;
+
+    friend class WindowProbe; // lets the test suites read the window's state
+};

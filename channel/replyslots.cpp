@@ -1,0 +1,6 @@
+#include "app/hvtkutilities.h"
+
+void HVTKUtilities::readPendingUnicastResponse()
+{
+}
+

@@ -1,0 +1,10 @@
+#include "app/hvtkutilities.h"
+
+void HVTKUtilities::on_m_LEDIntensity_valueChanged()
+{
+}
+
+void HVTKUtilities::setLEDIntensity()
+{
+}
+

@@ -1,0 +1,32 @@
+#include "app/hvtkutilities.h"
+
+#include <QListWidgetItem>
+#include <QTimer>
+
+namespace {
+constexpr int ConnectDelay = 10;
+}
+
+void HVTKUtilities::on_m_lstDetectedUnits_itemClicked(QListWidgetItem *item)
+{
+    Q_UNUSED(item);
+}
+
+void HVTKUtilities::on_m_txtIP_textChanged()
+{
+    const QString text = ui.m_txtIP->text();
+    const bool valid = !QHostAddress(text).isNull();
+    if (!m_bIPSetByProgram)
+        m_nScanStep = 7;
+    if (valid) {
+        m_tmrPoll->stop();
+        m_tmrPoll->setInterval(ConnectDelay);
+        m_tmrPoll->start();
+    }
+    ui.m_txtIP->setStyleSheet(QStringLiteral("QLineEdit { background : %1 }")
+                                  .arg(valid ? QString() : QStringLiteral("red")));
+    ui.m_lblUALDestinationIP->setText(text);
+    ui.m_cmdUALGo->setText(QStringLiteral("SEND TO ") + text);
+    ui.m_cmdWebSrv->setEnabled(valid);
+    ui.m_cmdUALGo->setEnabled(valid);
+}

@@ -1,0 +1,14 @@
+#include "app/hvtkutilities.h"
+
+void HVTKUtilities::readSettingsAndData()
+{
+}
+
+void HVTKUtilities::connectToUnit()
+{
+}
+
+void HVTKUtilities::setOnlineUI(bool online)
+{
+}
+
