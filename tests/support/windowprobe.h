@@ -57,6 +57,21 @@ public:
     void setOnlineUI(bool online) { w.setOnlineUI(online); }
     QString displayErrors() { return w.displayErrors(); }
     void displayMacType(bool show, bool force) { w.displayMacType(show, force); }
+    QHostAddress validatedUnitAddress(const QString &invalidText)
+    {
+        return w.validatedUnitAddress(invalidText);
+    }
+    void sendCommand(const QHostAddress &unit, const QByteArray &command, const QString &statusText,
+                     int flags = 0)
+    {
+        w.sendCommand(unit, command, statusText, flags);
+    }
+    enum CommandFlag {
+        RawReplyExpected = HVTKUtilities::RawReplyExpected,
+        RestartPending = HVTKUtilities::RestartPending,
+        DefaultsPending = HVTKUtilities::DefaultsPending,
+        FirmwareUpdatePending = HVTKUtilities::FirmwareUpdatePending,
+    };
 
 private:
     HVTKUtilities &w;
