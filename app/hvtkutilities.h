@@ -107,6 +107,13 @@ private:
     // --- discovery (discovery/) ---
 
     // --- commands (commands/) ---
+    // The address in m_txtIP, or a null address after showing the invalid-address text.
+    QHostAddress commandAddress();
+    // Shows an application-modal message box over the window and returns the
+    // standard button chosen; cautiousButton is both the default and the
+    // Escape button.
+    int askUser(const QString &text, const QString &informativeText, int buttons,
+                int cautiousButton);
 
     // --- manual link (link/) ---
 
