@@ -116,6 +116,10 @@ private:
                 int cautiousButton);
 
     // --- manual link (link/) ---
+    // Sets or clears the field's bit in m_nUALValid and redraws the lamps.
+    void setUALFieldValid(int bit, bool valid);
+    void checkUALAddressField(int bit, const QLineEdit *field);
+    void setUALNameLamp(QLabel *lamp, bool fits);
 
     Ui::HVTKUtilitiesClass ui;
 

@@ -1,5 +1,7 @@
 #include "app/hvtkutilities.h"
 
+#include "link/linkfields.h"
+
 #include <QListWidgetItem>
 #include <QTimer>
 
@@ -28,5 +30,5 @@ void HVTKUtilities::on_m_txtIP_textChanged()
     ui.m_lblUALDestinationIP->setText(text);
     ui.m_cmdUALGo->setText(QStringLiteral("SEND TO ") + text);
     ui.m_cmdWebSrv->setEnabled(valid);
-    ui.m_cmdUALGo->setEnabled(valid);
+    ui.m_cmdUALGo->setEnabled(LinkFields::canSend(valid, m_nUALValid));
 }

@@ -1,0 +1,287 @@
+#include "channel/commandtext.h"
+#include "link/linkfields.h"
+
+#include <QtTest>
+
+class TestLinkFields : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void addressCheck_data();
+    void addressCheck();
+    void stationIdCheck_data();
+    void stationIdCheck();
+    void linkPortFollowsModel_data();
+    void linkPortFollowsModel();
+    void nameLengthInUtf8Bytes_data();
+    void nameLengthInUtf8Bytes();
+    void validMaskAndSendRule();
+    void prefillFromUnsetStatus();
+    void prefillFromFullStatus();
+    void fourDatagrams_data();
+    void fourDatagrams();
+    void namesCutWithoutSplittingCharacters_data();
+    void namesCutWithoutSplittingCharacters();
+    void logRow();
+};
+
+void TestLinkFields::addressCheck_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("valid");
+    QTest::newRow("dotted") << "192.168.0.21" << true;
+    QTest::newRow("mask") << "255.255.255.0" << true;
+    QTest::newRow("ipv6") << "2001:db8::21" << true;
+    QTest::newRow("ipv6 link-local") << "fe80::1" << true;
+    QTest::newRow("empty") << "" << false;
+    QTest::newRow("octet too big") << "192.168.0.256" << false;
+    QTest::newRow("host name") << "unit.local" << false;
+    QTest::newRow("trailing dot") << "192.168.0.21." << false;
+}
+
+void TestLinkFields::addressCheck()
+{
+    QFETCH(QString, text);
+    QFETCH(bool, valid);
+    QCOMPARE(LinkFields::isValidAddress(text), valid);
+}
+
+void TestLinkFields::stationIdCheck_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("id");
+    QTest::newRow("0") << "0" << 0;
+    QTest::newRow("1") << "1" << 1;
+    QTest::newRow("12") << "12" << 12;
+    QTest::newRow("998") << "998" << 998;
+    QTest::newRow("999") << "999" << 0;
+    QTest::newRow("65537 is not 1") << "65537" << 0;
+    QTest::newRow("65548 is not 12") << "65548" << 0;
+    QTest::newRow("beyond int") << "4294967308" << 0;
+    QTest::newRow("negative") << "-12" << 0;
+    QTest::newRow("abc") << "abc" << 0;
+    QTest::newRow("number then text") << "12abc" << 0;
+    QTest::newRow("hexadecimal") << "0x0C" << 0;
+    QTest::newRow("empty") << "" << 0;
+}
+
+void TestLinkFields::stationIdCheck()
+{
+    QFETCH(QString, text);
+    QFETCH(int, id);
+    QCOMPARE(LinkFields::stationId(text), id);
+    QCOMPARE(LinkFields::isValidStationId(text), id != 0);
+}
+
+void TestLinkFields::linkPortFollowsModel_data()
+{
+    QTest::addColumn<int>("id");
+    QTest::addColumn<bool>("intercom");
+    QTest::addColumn<int>("port");
+    QTest::newRow("paging 12") << 12 << false << 4012;
+    QTest::newRow("intercom 12") << 12 << true << 5012;
+    QTest::newRow("paging 998") << 998 << false << 4998;
+    QTest::newRow("intercom 1") << 1 << true << 5001;
+}
+
+void TestLinkFields::linkPortFollowsModel()
+{
+    QFETCH(int, id);
+    QFETCH(bool, intercom);
+    QFETCH(int, port);
+    QCOMPARE(LinkFields::linkPort(id, intercom), port);
+}
+
+void TestLinkFields::nameLengthInUtf8Bytes_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("stationFits");
+    QTest::addColumn<bool>("danteFits");
+    const QString eAcute = QString(QChar(0x00E9));
+    QTest::newRow("empty") << QString() << true << true;
+    QTest::newRow("32 ascii") << QString(32, 'a') << true << true;
+    QTest::newRow("33 ascii") << QString(33, 'a') << true << false;
+    QTest::newRow("64 ascii") << QString(64, 'a') << true << false;
+    QTest::newRow("65 ascii") << QString(65, 'a') << false << false;
+    // 16 and 32 characters, but 32 and 64 bytes
+    QTest::newRow("16 e-acute") << eAcute.repeated(16) << true << true;
+    QTest::newRow("17 e-acute") << eAcute.repeated(17) << true << false;
+    QTest::newRow("32 e-acute") << eAcute.repeated(32) << true << false;
+    QTest::newRow("40 e-acute") << eAcute.repeated(40) << false << false;
+}
+
+void TestLinkFields::nameLengthInUtf8Bytes()
+{
+    QFETCH(QString, name);
+    QFETCH(bool, stationFits);
+    QFETCH(bool, danteFits);
+    QCOMPARE(LinkFields::stationNameFits(name), stationFits);
+    QCOMPARE(LinkFields::danteNameFits(name), danteFits);
+}
+
+void TestLinkFields::validMaskAndSendRule()
+{
+    quint8 mask = 0;
+    for (int bit = LinkFields::ControlIpBit; bit <= LinkFields::StationIdBit; ++bit) {
+        QVERIFY(!LinkFields::canSend(true, mask));
+        mask = LinkFields::withBit(mask, bit, true);
+    }
+    QCOMPARE(mask, LinkFields::AllFieldsValid);
+    QVERIFY(LinkFields::canSend(true, mask));
+    QVERIFY(!LinkFields::canSend(false, mask));
+
+    mask = LinkFields::withBit(mask, LinkFields::ControlGatewayBit, false);
+    QCOMPARE(mask, quint8(0xFB));
+    QVERIFY(!LinkFields::canSend(true, mask));
+    QCOMPARE(LinkFields::withBit(mask, LinkFields::ControlGatewayBit, false), quint8(0xFB));
+}
+
+void TestLinkFields::prefillFromUnsetStatus()
+{
+    const LinkFields::Texts texts = LinkFields::prefilled(UnitStatus());
+    QCOMPARE(texts.controlIp, QString());
+    QCOMPARE(texts.controlMask, QStringLiteral("255.255.255.0"));
+    QCOMPARE(texts.controlGateway, QString());
+    QCOMPARE(texts.danteIp, QString());
+    QCOMPARE(texts.danteMask, QStringLiteral("255.255.255.0"));
+    QCOMPARE(texts.danteGateway, QString());
+    QCOMPARE(texts.qsysCoreIp, QString());
+    QCOMPARE(texts.stationId, QStringLiteral("0"));
+    QCOMPARE(texts.stationName, QString());
+    QCOMPARE(texts.danteName, QString());
+}
+
+void TestLinkFields::prefillFromFullStatus()
+{
+    UnitStatus status;
+    status.controlIpStored = 0xC0A80015;  // 192.168.0.21
+    status.controlIpCurrent = 0xC0A80063; // not what the panel shows
+    status.controlSubnetMask = 0xFFFF0000;
+    status.controlGateway = 0xC0A80001;
+    status.danteIp = 0xA9FE0A0B;
+    status.danteSubnetMask = 0xFFFFFF00;
+    status.danteGateway = 0xA9FE0001;
+    status.qsysCoreIp = 0xC0A80064;
+    status.stationId = 65535;
+    status.localName = QStringLiteral("Lobby 123456");
+    status.danteName = QStringLiteral("HV4K-ABCDEF");
+
+    const LinkFields::Texts texts = LinkFields::prefilled(status);
+    QCOMPARE(texts.controlIp, QStringLiteral("192.168.0.21"));
+    QCOMPARE(texts.controlMask, QStringLiteral("255.255.0.0"));
+    QCOMPARE(texts.controlGateway, QStringLiteral("192.168.0.1"));
+    QCOMPARE(texts.danteIp, QStringLiteral("169.254.10.11"));
+    QCOMPARE(texts.danteMask, QStringLiteral("255.255.255.0"));
+    QCOMPARE(texts.danteGateway, QStringLiteral("169.254.0.1"));
+    QCOMPARE(texts.qsysCoreIp, QStringLiteral("192.168.0.100"));
+    QCOMPARE(texts.stationId, QStringLiteral("65535"));
+    QCOMPARE(texts.stationName, status.localName);
+    QCOMPARE(texts.danteName, status.danteName);
+}
+
+void TestLinkFields::fourDatagrams_data()
+{
+    QTest::addColumn<QString>("stationId");
+    QTest::addColumn<bool>("intercom");
+    QTest::addColumn<QString>("controlIp");
+    QTest::addColumn<QByteArray>("addresses");
+    QTest::newRow("paging 12") << "12" << false << "192.168.0.30"
+                               << QByteArray("192.168.0.30,255.255.255.0,192.168.0.1,"
+                                             "192.168.1.30,255.255.255.0,192.168.1.1,"
+                                             "192.168.0.100,4012,1,1LX\r");
+    QTest::newRow("intercom 12") << "12" << true << "192.168.0.30"
+                                 << QByteArray("192.168.0.30,255.255.255.0,192.168.0.1,"
+                                               "192.168.1.30,255.255.255.0,192.168.1.1,"
+                                               "192.168.0.100,5012,1,1LX\r");
+    QTest::newRow("ipv6 as typed") << "998" << false << "2001:DB8:0::30"
+                                   << QByteArray("2001:DB8:0::30,255.255.255.0,192.168.0.1,"
+                                                 "192.168.1.30,255.255.255.0,192.168.1.1,"
+                                                 "192.168.0.100,4998,1,1LX\r");
+}
+
+void TestLinkFields::fourDatagrams()
+{
+    QFETCH(QString, stationId);
+    QFETCH(bool, intercom);
+    QFETCH(QString, controlIp);
+    QFETCH(QByteArray, addresses);
+
+    LinkFields::Texts texts;
+    texts.controlIp = controlIp;
+    texts.controlMask = QStringLiteral("255.255.255.0");
+    texts.controlGateway = QStringLiteral("192.168.0.1");
+    texts.danteIp = QStringLiteral("192.168.1.30");
+    texts.danteMask = QStringLiteral("255.255.255.0");
+    texts.danteGateway = QStringLiteral("192.168.1.1");
+    texts.qsysCoreIp = QStringLiteral("192.168.0.100");
+    texts.stationId = stationId;
+    texts.stationName = QStringLiteral("Lobby");
+    texts.danteName = QStringLiteral("HV4K-123456");
+
+    const QList<QByteArray> datagrams = LinkFields::datagrams(texts, intercom);
+    QCOMPARE(datagrams.size(), 4);
+    QCOMPARE(datagrams[0], QByteArray("1LI\r"));
+    QCOMPARE(datagrams[1], QByteArray("LobbyNM\r"));
+    QCOMPARE(datagrams[2], QByteArray("HV4K-123456ND\r"));
+    QCOMPARE(datagrams[3], addresses);
+}
+
+void TestLinkFields::namesCutWithoutSplittingCharacters_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("stationDatagram");
+    QTest::addColumn<QByteArray>("danteDatagram");
+
+    const QString eAcute = QString(QChar(0x00E9));
+    const QByteArray eAcuteUtf8("\xC3\xA9");
+    const QString grinning = QString::fromUtf8("\xF0\x9F\x98\x80"); // a surrogate pair
+    const QByteArray grinningUtf8("\xF0\x9F\x98\x80");
+
+    QTest::newRow("65 ascii") << QString(65, 'n') << QByteArray(64, 'n') + "NM\r"
+                              << QByteArray(32, 'n') + "ND\r";
+    QTest::newRow("64 ascii") << QString(64, 'n') << QByteArray(64, 'n') + "NM\r"
+                              << QByteArray(32, 'n') + "ND\r";
+    QTest::newRow("40 e-acute") << eAcute.repeated(40) << eAcuteUtf8.repeated(32) + "NM\r"
+                                << eAcuteUtf8.repeated(16) + "ND\r";
+    // one byte short of room for the last two-byte letter
+    QTest::newRow("odd room") << QString(31, 'a') + eAcute.repeated(20)
+                              << QByteArray(31, 'a') + eAcuteUtf8.repeated(16) + "NM\r"
+                              << QByteArray(31, 'a') + "ND\r";
+    // the surrogate pair straddles the limit in both fields
+    QTest::newRow("surrogate pair at the cut")
+        << QString(30, 'a') + grinning + QString(28, 'b') + grinning + QStringLiteral("tail")
+        << QByteArray(30, 'a') + grinningUtf8 + QByteArray(28, 'b') + "NM\r"
+        << QByteArray(30, 'a') + "ND\r";
+    QTest::newRow("surrogate pair that fits")
+        << QString(28, 'a') + grinning + QString(40, 'b')
+        << QByteArray(28, 'a') + grinningUtf8 + QByteArray(32, 'b') + "NM\r"
+        << QByteArray(28, 'a') + grinningUtf8 + "ND\r";
+}
+
+void TestLinkFields::namesCutWithoutSplittingCharacters()
+{
+    QFETCH(QString, name);
+    QFETCH(QByteArray, stationDatagram);
+    QFETCH(QByteArray, danteDatagram);
+
+    const QByteArray station = CommandText::stationName(name);
+    const QByteArray dante = CommandText::danteName(name);
+    QCOMPARE(station, stationDatagram);
+    QCOMPARE(dante, danteDatagram);
+    QVERIFY(station.size() - 3 <= CommandText::StationNameBytes);
+    QVERIFY(dante.size() - 3 <= CommandText::DanteNameBytes);
+    // whatever is cut, the name that goes out is still well-formed UTF-8
+    for (const QByteArray &datagram : {station, dante})
+        QCOMPARE(QString::fromUtf8(datagram).toUtf8(), datagram);
+}
+
+void TestLinkFields::logRow()
+{
+    QCOMPARE(LinkFields::sentLogRow(QStringLiteral("01:02:03")),
+             QStringLiteral("<tr><td style=\"color: grey;\">01:02:03</td><td>"
+                            " Manual Link: Info sent, station rebooted.<h0D></td></tr>"));
+}
+
+QTEST_GUILESS_MAIN(TestLinkFields)
+#include "tst_linkfields.moc"
