@@ -1,14 +1,117 @@
 #include "app/hvtkutilities.h"
 
+#include "monitor/assemblyprofiles.h"
+#include "monitor/iopanel.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+
+namespace {
+
+constexpr int MacWithTypeBox = 107;
+constexpr int MacWithoutTypeBox = 148;
+constexpr int SetButtonWithTypeBox = 41;
+constexpr int SetButtonWithoutTypeBox = 61;
+constexpr int SetButtonGap = 2;
+
+const char *const DanteMacTemplate = "00:1D:C1:07::";
+
+// The first `inUse` indicators are framed in black until the next status
+// reply paints them; the rest are greyed out without a frame.
+void frameIndicators(const std::array<QLabel *, 32> &indicators, int inUse)
+{
+    for (int i = 0; i < int(indicators.size()); ++i) {
+        const bool used = i < inUse;
+        indicators[i]->setStyleSheet(
+            IoPanel::indicatorStyleSheet(QString::fromLatin1(used ? IoPanel::Dark : IoPanel::NotInUse)));
+        indicators[i]->setFrameShape(used ? QFrame::Box : QFrame::NoFrame);
+    }
+}
+
+} // namespace
+
 void HVTKUtilities::on_m_cmbAssembly_currentIndexChanged(int index)
 {
+    ui.m_cmdSetProdAssembly->setEnabled(index < Assembly::Unknown);
+    if (m_bAssemblySetByProgram)
+        return;
+
+    if (index != m_nAssembly && m_nAssembly != Assembly::Unknown && Assembly::isCompatibilityModel(index)) {
+        QMessageBox question(this);
+        question.setWindowModality(Qt::ApplicationModal);
+        question.setText(tr("Attempting to select compatibility model."));
+        const bool ultimoXChip = m_unitStatus.danteChipModel == QLatin1String("UltimoX2");
+        if (ultimoXChip) {
+            question.setIcon(QMessageBox::Warning);
+            question.setInformativeText(tr("UltimoX chip detected.  Action disallowed."));
+            question.setStandardButtons(QMessageBox::Ok);
+        } else {
+            question.setIcon(QMessageBox::Question);
+            question.setInformativeText(tr("Are you sure this is an Ultimo (NOT UltimoX) assembly?"));
+            question.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        }
+        const int answer = question.exec();
+        if (ultimoXChip || answer != QMessageBox::Yes) {
+            m_bAssemblySetByProgram = true;
+            ui.m_cmbAssembly->setCurrentIndex(Assembly::Unknown);
+            m_bAssemblySetByProgram = false;
+            return;
+        }
+    }
+
+    m_nAssembly = quint8(index);
+    m_unitStatus.setCondition(ModelInvalid, index == Assembly::Unknown);
+
+    const Assembly::Profile profile = Assembly::profile(index);
+    m_nInputCount = profile.indicatorCount;
+    m_nLedCount = profile.indicatorCount;
+    m_bIntercomModel = profile.intercom;
+    m_bUltimoXModel = profile.ultimoXClass;
+
+    displayMacType(Assembly::macTypeSelectable(m_bUltimoXModel, m_unitStatus.ultimoBusOnline, m_bOnline,
+                                               m_bPrivateMode),
+                   false);
+
+    frameIndicators(m_lblInputs, m_nInputCount);
+    frameIndicators(m_lblLEDs, m_nLedCount);
+
+    ui.actionRinger_Test->setVisible(m_bIntercomModel);
+    ui.actionMute_Handset->setVisible(m_bIntercomModel);
+    const std::initializer_list<QWidget *> intercomOnly = {
+        ui.m_lblSonalert,     ui.m_SonalertState, ui.m_lblHandsetMuted,
+        ui.m_HandsetMutedState, ui.m_lblSnoozing,   ui.m_SnoozingAllowed};
+    for (QWidget *widget : intercomOnly)
+        widget->setVisible(m_bIntercomModel);
+
+    ui.m_lblPTT->setText(m_bIntercomModel ? tr("Handset:") : tr("Push-To-Talk"));
 }
 
 void HVTKUtilities::on_m_cmbMacType_currentIndexChanged(int index)
 {
+    if (index == 0)
+        ui.m_txtMAC->setText(m_unitStatus.controlMacText);
+    else if (index == 1)
+        ui.m_txtMAC->setText(m_unitStatus.hasCondition(DanteMacInvalid) ? QString::fromLatin1(DanteMacTemplate)
+                                                                        : m_unitStatus.danteMacText);
 }
 
 void HVTKUtilities::displayMacType(bool show, bool force)
 {
-}
+    QComboBox *typeBox = ui.m_cmbMacType;
+    // The box's own hidden state: the window need not be on screen.
+    if (show == !typeBox->isHidden() && !force)
+        return;
+    typeBox->setVisible(show);
 
+    QLineEdit *mac = ui.m_txtMAC;
+    mac->resize(show ? MacWithTypeBox : MacWithoutTypeBox, mac->height());
+
+    const QWidget *anchor = show ? static_cast<QWidget *>(typeBox) : static_cast<QWidget *>(mac);
+    QPushButton *setButton = ui.m_cmdSetMAC;
+    setButton->setGeometry(anchor->x() + anchor->width() + SetButtonGap, setButton->y(),
+                           show ? SetButtonWithTypeBox : SetButtonWithoutTypeBox, setButton->height());
+}

@@ -1,0 +1,42 @@
+#include "monitor/assemblyprofiles.h"
+
+namespace Assembly {
+
+namespace {
+
+constexpr Profile Profiles[Count] = {
+    {4, false, false},  // HV4
+    {4, false, true},   // HV4X
+    {4, false, true},   // HV4K
+    {12, false, true},  // HV12X
+    {16, false, false}, // HV16
+    {16, false, true},  // HV16K
+    {32, false, true},  // HV32K
+    {4, true, true},    // TK4K
+    {12, true, true},   // TK12X
+    {32, true, true},   // TK32K
+    {32, false, false}, // UNKNOWN
+};
+
+constexpr Profile OutsideTheList{32, false, true};
+
+} // namespace
+
+Profile profile(int index)
+{
+    if (index < 0 || index >= Count)
+        return OutsideTheList;
+    return Profiles[index];
+}
+
+bool isCompatibilityModel(int index)
+{
+    return index == HV4 || index == HV16;
+}
+
+bool macTypeSelectable(bool ultimoXModel, bool ultimoBusOnline, bool online, bool privateMode)
+{
+    return !ultimoXModel && !ultimoBusOnline && online && privateMode;
+}
+
+} // namespace Assembly

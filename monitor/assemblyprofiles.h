@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QtGlobal>
+
+// What the assembly (model) chosen in the assembly box means for the window:
+// how many input and LED indicators are in use, whether the intercom-only
+// indicators and actions apply, and whether the unit is built with the
+// UltimoX chip. The box lists HV4, HV4X, HV4K, HV12X, HV16, HV16K, HV32K,
+// TK4K, TK12X, TK32K and UNKNOWN, in that order.
+namespace Assembly {
+
+constexpr int HV4 = 0;      // compatibility model for older Ultimo builds
+constexpr int HV16 = 4;     // compatibility model for older Ultimo builds
+constexpr int Unknown = 10; // last entry, "UNKNOWN"
+constexpr int Count = 11;
+
+struct Profile
+{
+    quint8 indicatorCount; // inputs and LEDs in use, the same number for both
+    bool intercom;
+    bool ultimoXClass;
+};
+
+// The profile of box index `index`; an index outside the list (such as -1
+// for an empty box) counts as a 32-indicator UltimoX-class paging model.
+Profile profile(int index);
+
+bool isCompatibilityModel(int index);
+
+// The MAC-type box is offered only where the technician has to program a
+// Dante MAC reference: private mode, unit online, an assembly that is not
+// UltimoX-class and an Ultimo bus that is not online.
+bool macTypeSelectable(bool ultimoXModel, bool ultimoBusOnline, bool online, bool privateMode);
+
+} // namespace Assembly

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QString>
+#include <QtGlobal>
+
+#include <array>
+
+// Colour rules of the live I/O panel: which colour name each indicator gets
+// from the values of a status reply.
+namespace IoPanel {
+
+// Style sheet that paints an indicator label in `colour` ("lime", "black",
+// "white", "red", "orange" or "#E7E7E7" for an indicator not in use).
+QString indicatorStyleSheet(const QString &colour);
+
+extern const char *const Lit;      // "lime"
+extern const char *const Dark;     // "black"
+extern const char *const NotInUse; // "#E7E7E7"
+
+// Bit (n-1) mod 8 of byte (n-1) div 8, for indicator n from 1 to 32.
+bool bitOfIndicator(const std::array<quint8, 4> &bytes, int n);
+
+// An input reads as active when its bit is clear.
+QString inputColour(const std::array<quint8, 4> &inputBits, int n);
+QString ledColour(const std::array<quint8, 4> &ledBits, int n);
+// The colour letter a 4-LED unit reports for one LED: G, R, Y or anything else.
+QString ledLetterColour(char letter);
+// Ringer, handset-muted and feature indicators: lit when set.
+QString flagColour(bool set);
+// Push-to-talk reads as pressed when its byte is zero.
+QString pttColour(bool pttState);
+
+struct DipSwitchColours
+{
+    QString onCell;
+    QString offCell;
+};
+// The white block sits on the side the switch is set to.
+DipSwitchColours dipSwitchColours(bool switchOff);
+
+} // namespace IoPanel

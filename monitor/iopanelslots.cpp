@@ -1,0 +1,71 @@
+#include "app/hvtkutilities.h"
+
+#include "monitor/iopanel.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QSlider>
+
+namespace {
+
+void paint(QLabel *indicator, const QString &colour)
+{
+    indicator->setStyleSheet(IoPanel::indicatorStyleSheet(colour));
+}
+
+// Labels hidden by the program are left alone; the window itself need not be
+// on screen for a label to count as shown.
+bool shown(const QLabel *label)
+{
+    return label->isVisibleTo(label->window());
+}
+
+} // namespace
+
+void HVTKUtilities::refreshIoPanel()
+{
+    const UnitStatus &s = m_unitStatus;
+    paint(ui.m_PTTState, IoPanel::pttColour(s.pttState));
+    paint(ui.m_SonalertState, IoPanel::flagColour(s.ringerOn));
+    paint(ui.m_HandsetMutedState, IoPanel::flagColour(s.handsetMuted));
+    ui.actionMute_Handset->setText((s.handsetMuted ? tr("Unmute") : tr("Mute")) + tr(" Handset"));
+
+    const int inputCount = qMin<int>(m_nInputCount, int(m_lblInputs.size()));
+    for (int n = 1; n <= inputCount; ++n) {
+        if (shown(m_lblInputs[n - 1]))
+            paint(m_lblInputs[n - 1], IoPanel::inputColour(s.inputBits, n));
+    }
+
+    QLabel *const dipOn[] = {ui.m_DIPSWOn_1, ui.m_DIPSWOn_2, ui.m_DIPSWOn_3, ui.m_DIPSWOn_4};
+    QLabel *const dipOff[] = {ui.m_DIPSWOff_1, ui.m_DIPSWOff_2, ui.m_DIPSWOff_3, ui.m_DIPSWOff_4};
+    for (int k = 0; k < 4; ++k) {
+        const IoPanel::DipSwitchColours colours = IoPanel::dipSwitchColours(s.dipSwitchOff[k]);
+        paint(dipOn[k], colours.onCell);
+        paint(dipOff[k], colours.offCell);
+    }
+
+    const int ledCount = qMin<int>(m_nLedCount, int(m_lblLEDs.size()));
+    if (ledCount > 4) {
+        for (int n = 1; n <= ledCount; ++n) {
+            if (shown(m_lblLEDs[n - 1]))
+                paint(m_lblLEDs[n - 1], IoPanel::ledColour(s.ledBits, n));
+        }
+    }
+    if (s.hasLedColours && ledCount == 4) {
+        for (int n = 1; n <= 4; ++n) {
+            if (shown(m_lblLEDs[n - 1]))
+                paint(m_lblLEDs[n - 1], IoPanel::ledLetterColour(s.ledColours[n - 1]));
+        }
+    }
+
+    if (s.hasFeatureBits) {
+        paint(ui.m_SnoozingAllowed, IoPanel::flagColour(s.featureBits & SnoozingAllowed));
+        paint(ui.m_ButtonTapsEnabled, IoPanel::flagColour(s.featureBits & ButtonTapsEnabled));
+        paint(ui.m_PTTZoneModeEnabled, IoPanel::flagColour(s.featureBits & PttZoneModeEnabled));
+    }
+
+    ui.m_lblLEDIntensity->setText(QString::asprintf("%d%%", s.ledIntensity));
+    m_bIntensitySetByProgram = true;
+    ui.m_LEDIntensity->setValue(s.ledIntensity);
+    m_bIntensitySetByProgram = false;
+}
