@@ -1,0 +1,105 @@
+#include "sim/simlog.h"
+#include "sim/unitsimulator.h"
+#include "sim/unitspec.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QFile>
+#include <QTextStream>
+
+#include <cstdio>
+
+namespace {
+
+QString description()
+{
+    return QStringLiteral(
+               "Simulated Halvo and Tesk units for tests, demos and training.\n"
+               "Each unit answers on UDP port 2638 at its own address. Run it only inside a\n"
+               "private network namespace (scripts/private-lan -- hvtk-unit-sim ...).\n\n"
+               "A units file lists one unit per line, \"#\" starts a comment:\n"
+               "  ADDRESS[:MODEL[:FIRMWARE]] [OPTION ...]\n"
+               "  192.168.0.254:HV4K:2.09\n"
+               "  192.168.0.21:TK12X:2.12 live=1000 dip-on=2\n"
+               "Models: %1 (default HV4K); firmware MAJOR.MINOR (default 2.09).\n"
+               "Options of a unit line:\n%2")
+        .arg(UnitModels::names().join(QStringLiteral(", ")), UnitSpecs::optionHelp());
+}
+
+int fail(const QString &message)
+{
+    QTextStream(stderr) << "hvtk-unit-sim: " << message << '\n';
+    return 2;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("hvtk-unit-sim"));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(description());
+    parser.addHelpOption();
+    const QCommandLineOption unitOption(
+        QStringLiteral("unit"),
+        QStringLiteral("Start a unit (repeatable), e.g. 192.168.0.254:HV4K:2.09."),
+        QStringLiteral("ADDRESS[:MODEL[:FIRMWARE]]"));
+    const QCommandLineOption unitsOption(
+        QStringLiteral("units"), QStringLiteral("Start the units listed in FILE (format above)."),
+        QStringLiteral("FILE"));
+    const QCommandLineOption logOption(
+        QStringLiteral("log"), QStringLiteral("Print every datagram in and out, with time stamps."));
+    parser.addOptions({unitOption, unitsOption, logOption});
+    parser.process(app);
+
+    if (!parser.positionalArguments().isEmpty())
+        return fail(QStringLiteral("unexpected argument \"%1\" (see --help)")
+                        .arg(parser.positionalArguments().first()));
+
+    QList<UnitSpec> specs;
+    QString error;
+    for (const QString &text : parser.values(unitOption)) {
+        UnitSpec spec;
+        if (!UnitSpecs::parseUnit(text, &spec.config, &error))
+            return fail(QStringLiteral("--unit %1").arg(error));
+        specs << spec;
+    }
+    if (parser.isSet(unitsOption)) {
+        QFile file(parser.value(unitsOption));
+        if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+            return fail(QStringLiteral("cannot read %1: %2").arg(file.fileName(), file.errorString()));
+        if (!UnitSpecs::parseFile(QString::fromUtf8(file.readAll()), &specs, &error))
+            return fail(QStringLiteral("%1: %2").arg(file.fileName(), error));
+    }
+    if (specs.isEmpty())
+        return fail(QStringLiteral("no units: give --unit ADDRESS or --units FILE (see --help)"));
+
+    UnitSimulator simulator;
+    QTextStream out(stdout);
+    for (const UnitSpec &spec : specs) {
+        SimulatedUnit *unit = simulator.addUnit(spec.config);
+        if (!unit)
+            return fail(simulator.errorString());
+        for (const QString &option : spec.options) {
+            if (!UnitSpecs::applyOption(unit, option, &error))
+                return fail(error);
+        }
+        out << "unit " << unit->address().toString() << "  " << printable(unit->versionText()) << '\n';
+    }
+    out.flush();
+
+    QObject::connect(&simulator, &UnitSimulator::unitError, [](SimulatedUnit *, const QString &message) {
+        QTextStream(stderr) << "hvtk-unit-sim: " << message << '\n';
+    });
+    if (parser.isSet(logOption)) {
+        const auto print = [&out](const SimDatagram &datagram) {
+            out << formatLogLine(datagram) << '\n';
+            out.flush();
+        };
+        QObject::connect(&simulator, &UnitSimulator::datagramReceived, print);
+        QObject::connect(&simulator, &UnitSimulator::datagramSent, print);
+    }
+    return app.exec();
+}

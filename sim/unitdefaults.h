@@ -1,0 +1,37 @@
+#pragma once
+
+#include "monitor/unitstatus.h"
+#include "sim/unitmodel.h"
+
+#include <QHostAddress>
+
+// The state of a unit as it leaves the factory, ready to ship: valid MAC
+// prefixes, names that end in their MAC, intensity 100, DIP switches off,
+// a current Dante chip and firmware for its build, the Q-SYS port of its
+// family, DHCP on and the stored control address in 192.168.0.x.
+namespace UnitDefaults {
+
+constexpr int RepliedQsysPortPaging = 4099;
+constexpr int RepliedQsysPortIntercom = 5099;
+constexpr int LinkPortBasePaging = 4000;
+constexpr int LinkPortBaseIntercom = 5000;
+
+// Firmware version code (major * 100 + minor) of a text such as "2.09" or "v2.09".
+unsigned firmwareCode(const QString &firmware);
+
+// A whole unit: hardware identity (MACs, chip, versions, DIP switches) derived
+// from its address, plus factory settings.
+UnitStatus factoryState(const UnitModel &model, const QString &firmware,
+                        const QHostAddress &address);
+
+// What "load defaults" resets: network settings, names (from the current
+// MACs), Q-SYS link, timers, intensity, station ID and the live outputs. The
+// hardware identity, DIP switches, chip, counters and error code stay.
+void restoreSettings(UnitStatus &state, const UnitModel &model, const QHostAddress &address);
+
+// "00:1D:C1:07:00:FE" style text.
+QString macText(const std::array<quint8, 6> &mac);
+// The last three bytes as upper-case hex, "0000FE".
+QString macSuffix(const std::array<quint8, 6> &mac);
+
+} // namespace UnitDefaults

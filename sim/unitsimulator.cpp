@@ -1,0 +1,223 @@
+#include "sim/unitsimulator.h"
+
+#include <QNetworkDatagram>
+
+namespace {
+
+constexpr auto BindMode = QUdpSocket::ShareAddress | QUdpSocket::ReuseAddressHint;
+
+quint32 ipv4(const QHostAddress &address)
+{
+    return address.toIPv4Address();
+}
+
+} // namespace
+
+UnitSimulator::UnitSimulator(QObject *parent)
+    : QObject(parent)
+{
+    m_clock.start();
+}
+
+UnitSimulator::~UnitSimulator()
+{
+    qDeleteAll(m_units);
+    m_units.clear();
+}
+
+SimulatedUnit *UnitSimulator::addUnit(const UnitConfig &config)
+{
+    m_error.clear();
+    bool isIpv4 = false;
+    const quint32 address = config.address.toIPv4Address(&isIpv4);
+    if (!isIpv4 || address == 0) {
+        m_error = tr("%1: not an IPv4 unit address").arg(config.address.toString());
+        return nullptr;
+    }
+    if (!UnitModels::find(config.model)) {
+        m_error = tr("%1: unknown model \"%2\" (known: %3)")
+                      .arg(config.address.toString(), config.model,
+                           UnitModels::names().join(QStringLiteral(", ")));
+        return nullptr;
+    }
+    if (unit(config.address)) {
+        m_error = tr("%1: two units at one address").arg(config.address.toString());
+        return nullptr;
+    }
+    if (!ensureBroadcastSocket() || !bindUnitSocket(config.address))
+        return nullptr;
+
+    auto *unit = new SimulatedUnit(config);
+    connect(unit, &SimulatedUnit::addressChanged, this,
+            [this, unit](const QHostAddress &oldAddress, const QHostAddress &newAddress) {
+                moveUnit(unit, oldAddress, newAddress);
+            });
+    m_units.append(unit);
+    return unit;
+}
+
+void UnitSimulator::removeUnit(SimulatedUnit *unit)
+{
+    if (!m_units.removeOne(unit))
+        return;
+    if (QUdpSocket *socket = m_unitSockets.take(ipv4(unit->address())))
+        socket->deleteLater();
+    delete unit;
+}
+
+SimulatedUnit *UnitSimulator::unit(const QHostAddress &address) const
+{
+    bool isIpv4 = false;
+    const quint32 value = address.toIPv4Address(&isIpv4);
+    for (SimulatedUnit *candidate : m_units) {
+        if (isIpv4 && ipv4(candidate->address()) == value)
+            return candidate;
+    }
+    return nullptr;
+}
+
+QList<QByteArray> UnitSimulator::received(const SimulatedUnit *unit) const
+{
+    QList<QByteArray> result;
+    for (const SimDatagram &datagram : m_log) {
+        if (datagram.direction == SimDatagram::In && unit && datagram.unitAddress == unit->address())
+            result << datagram.data;
+    }
+    return result;
+}
+
+QList<QByteArray> UnitSimulator::sent(const SimulatedUnit *unit) const
+{
+    QList<QByteArray> result;
+    for (const SimDatagram &datagram : m_log) {
+        if (datagram.direction == SimDatagram::Out && unit && datagram.unitAddress == unit->address())
+            result << datagram.data;
+    }
+    return result;
+}
+
+// A socket bound to one address never sees broadcasts, so one socket on the
+// wildcard address takes them, and dispatches by destination.
+bool UnitSimulator::ensureBroadcastSocket()
+{
+    if (m_broadcastSocket)
+        return true;
+    auto *socket = new QUdpSocket(this);
+    if (!socket->bind(QHostAddress::AnyIPv4, UnitPort, BindMode)) {
+        m_error = tr("cannot listen for broadcasts on port %1: %2").arg(UnitPort).arg(socket->errorString());
+        delete socket;
+        return false;
+    }
+    connect(socket, &QUdpSocket::readyRead, this, &UnitSimulator::readBroadcastSocket);
+    m_broadcastSocket = socket;
+    return true;
+}
+
+QUdpSocket *UnitSimulator::bindUnitSocket(const QHostAddress &address)
+{
+    auto *socket = new QUdpSocket(this);
+    if (!socket->bind(address, UnitPort, BindMode)) {
+        m_error = tr("%1: cannot bind port %2: %3")
+                      .arg(address.toString()).arg(UnitPort).arg(socket->errorString());
+        delete socket;
+        return nullptr;
+    }
+    connect(socket, &QUdpSocket::readyRead, this, [this, socket] { readUnitSocket(socket); });
+    m_unitSockets.insert(ipv4(address), socket);
+    return socket;
+}
+
+void UnitSimulator::readUnitSocket(QUdpSocket *socket)
+{
+    const QHostAddress bound = socket->localAddress();
+    while (socket->hasPendingDatagrams()) {
+        const QNetworkDatagram datagram = socket->receiveDatagram();
+        SimulatedUnit *target = unit(bound);
+        if (!target) {
+            record(SimDatagram::In, nullptr, datagram, datagram.data());
+            continue;
+        }
+        deliver(target, datagram);
+    }
+}
+
+void UnitSimulator::readBroadcastSocket()
+{
+    while (m_broadcastSocket->hasPendingDatagrams()) {
+        const QNetworkDatagram datagram = m_broadcastSocket->receiveDatagram();
+        bool anyUnit = false;
+        const QList<SimulatedUnit *> units = m_units;
+        for (SimulatedUnit *candidate : units) {
+            if (reachesUnit(datagram.destinationAddress(), candidate)) {
+                anyUnit = true;
+                deliver(candidate, datagram);
+            }
+        }
+        if (!anyUnit)
+            record(SimDatagram::In, nullptr, datagram, datagram.data());
+    }
+}
+
+// Only broadcasts come this way for units: the limited broadcast, or the
+// directed broadcast of the unit's own subnet. Unicasts to a unit arrive on its
+// own socket; unicasts to any other address are not for us.
+bool UnitSimulator::reachesUnit(const QHostAddress &destination, const SimulatedUnit *unit) const
+{
+    bool isIpv4 = false;
+    const quint32 to = destination.toIPv4Address(&isIpv4);
+    if (!isIpv4)
+        return false;
+    if (to == 0xFFFFFFFFu)
+        return true;
+    const quint32 own = ipv4(unit->address());
+    const quint32 mask = unit->status().controlSubnetMask;
+    return mask != 0 && mask != 0xFFFFFFFFu && to == ((own & mask) | ~mask);
+}
+
+void UnitSimulator::deliver(SimulatedUnit *unit, const QNetworkDatagram &datagram)
+{
+    record(SimDatagram::In, unit, datagram, datagram.data());
+    const QHostAddress from = unit->address();
+    const QByteArray reply = unit->respond(datagram.data());
+    if (reply.isNull())
+        return;
+    QUdpSocket *socket = m_unitSockets.value(ipv4(from));
+    if (!socket)
+        return;
+    socket->writeDatagram(reply, datagram.senderAddress(), quint16(datagram.senderPort()));
+    record(SimDatagram::Out, unit, datagram, reply);
+}
+
+void UnitSimulator::record(SimDatagram::Direction direction, const SimulatedUnit *unit,
+                           const QNetworkDatagram &datagram, const QByteArray &data)
+{
+    SimDatagram entry;
+    entry.direction = direction;
+    entry.elapsedMs = m_clock.elapsed();
+    entry.time = QDateTime::currentDateTime();
+    if (unit)
+        entry.unitAddress = unit->address();
+    entry.destination = datagram.destinationAddress();
+    entry.peer = datagram.senderAddress();
+    entry.peerPort = quint16(datagram.senderPort());
+    entry.data = data;
+    m_log.append(entry);
+    if (direction == SimDatagram::In)
+        emit datagramReceived(entry);
+    else
+        emit datagramSent(entry);
+}
+
+void UnitSimulator::moveUnit(SimulatedUnit *unit, const QHostAddress &oldAddress,
+                             const QHostAddress &newAddress)
+{
+    if (QUdpSocket *old = m_unitSockets.take(ipv4(oldAddress)))
+        old->deleteLater();
+    if (SimulatedUnit *other = this->unit(newAddress); other && other != unit) {
+        emit unitError(unit, tr("%1: new address %2 is taken by another unit; the unit stays silent")
+                                 .arg(oldAddress.toString(), newAddress.toString()));
+        return;
+    }
+    if (!bindUnitSocket(newAddress))
+        emit unitError(unit, m_error);
+}
