@@ -96,11 +96,19 @@ private:
     // Sends one datagram to port 2638 of the unit through m_sockUnicast.
     void sendDatagram(const QHostAddress &unit, const QByteArray &datagram);
     void appendLogRow(const QString &html);
+    // The reply handler's steps for a datagram from the selected unit.
+    void handleUnitReply(const QString &header, const QByteArray &block);
+    void showRawReply(const QString &reply);
+    void handleAcknowledgement(const QString &reply);
 
     // --- monitoring (monitor/) ---
     void decodeStatusReply(const QString &header, const QByteArray &block);
     void renderDetailsReport(const QString &header, int blockLength);
     void refreshIoPanel();
+    void adoptReportedAssembly();
+    void applyOnlineState(bool online);
+    void applyOfflinePresentation();
+    QString offlineStatusText() const;
     QString m_strLastChecklist;
     QString m_strLastChecklistStyle;
 

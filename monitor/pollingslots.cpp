@@ -1,14 +1,176 @@
 #include "app/hvtkutilities.h"
 
+#include "channel/commandtext.h"
+#include "monitor/pollinterval.h"
+#include "monitor/statusdecoder.h"
+
+#include <QTimer>
+
+namespace {
+
+const char *const OnlineTextColour = "black";
+const char *const OfflineTextColour = "lightgrey";
+const char *const UnusedIndicatorColour = "#E7E7E7";
+constexpr int UnknownAssemblyIndex = 10;
+constexpr int PrivateDetailsWidth = 566;
+constexpr int PublicDetailsWidth = 871;
+
+void setVisibleAll(std::initializer_list<QWidget *> widgets, bool visible)
+{
+    for (QWidget *widget : widgets)
+        widget->setVisible(visible);
+}
+
+void setEnabledAll(std::initializer_list<QWidget *> widgets, bool enabled)
+{
+    for (QWidget *widget : widgets)
+        widget->setEnabled(enabled);
+}
+
+QString labelBackground(const QString &colour)
+{
+    return QStringLiteral("QLabel { background-color : ") + colour + QStringLiteral(" }");
+}
+
+} // namespace
+
 void HVTKUtilities::readSettingsAndData()
 {
+    const QHostAddress unit(ui.m_txtIP->text());
+
+    if (m_bPrivateModeRequested) {
+        m_bPrivateModeRequested = false;
+        m_bPrivateMode = true;
+        m_strRowPrefix = QStringLiteral("<tr style=\"color: red;\"><td>");
+        setOnlineUI(m_bOnline);
+    }
+
+    m_tmrPoll->setInterval(PollInterval::nextTick(m_bRestartPending, m_bDefaultsPending));
+
+    if (!m_bAwaitingReply && !m_bFirmwareUpdatePending && !m_bRestartPending && !m_bDefaultsPending) {
+        m_bAwaitingReply = true;
+    } else {
+        const bool unitRestarting = m_bRestartPending || m_bDefaultsPending;
+        m_bFirmwareUpdatePending = false;
+        m_bRestartPending = false;
+        m_bDefaultsPending = false;
+        if (m_bOnline)
+            setOnlineUI(false);
+        if (unitRestarting)
+            return;
+    }
+
+    const QByteArray request = m_unitStatus.hasCondition(FirmwareUnsupported)
+        ? CommandText::versionQuery()
+        : CommandText::statusRequest();
+
+    if (ui.m_txtIP->text() != m_strPolledIP) {
+        m_strPolledIP = ui.m_txtIP->text();
+        setOnlineUI(false);
+    }
+
+    if (!unit.isNull())
+        sendDatagram(unit, request);
 }
 
 void HVTKUtilities::connectToUnit()
 {
+    m_tmrPoll->stop();
+    m_tmrPoll->setInterval(PollInterval::Immediate);
+    m_tmrPoll->start();
 }
 
 void HVTKUtilities::setOnlineUI(bool online)
 {
+    if (online != m_bOnline) {
+        m_bOnline = online;
+        applyOnlineState(online);
+    }
+
+    displayMacType(StatusDecoder::macTypeBoxWanted(m_bUltimoXModel, m_unitStatus.ultimoBusOnline,
+                                                   m_bOnline, m_bPrivateMode),
+                   true);
+    setVisibleAll({ui.m_lblAssembly, ui.m_cmbAssembly, ui.m_cmdSetProdAssembly, ui.m_lblMAC, ui.m_txtMAC,
+                   ui.m_cmdSetMAC, ui.m_cmdLEDCycleToggle, ui.m_cmdRedetectUltimo, ui.m_cmdClearReboots,
+                   ui.m_cmdNotes},
+                  m_bPrivateMode);
+
+    const bool featureIndicators = StatusDecoder::reportsFeatureIndicators(m_unitStatus.firmwareVersionCode);
+    setVisibleAll({ui.m_lblButtonTapsEnabled, ui.m_ButtonTapsEnabled, ui.m_lblPTTZoneModeEnabled,
+                   ui.m_PTTZoneModeEnabled},
+                  featureIndicators);
+
+    ui.m_txtDetails->resize(m_bPrivateMode ? PrivateDetailsWidth : PublicDetailsWidth,
+                            ui.m_txtDetails->height());
+    if (m_bPrivateMode) {
+        ui.m_fraPrivateSettings->setStyleSheet(QStringLiteral("#m_fraPrivateSettings { border: 2px solid red; }"));
+        ui.m_fraPrivateSettings->setFrameShape(QFrame::Box);
+    }
 }
 
+void HVTKUtilities::applyOnlineState(bool online)
+{
+    ui.m_lblInfo->setStyleSheet(QStringLiteral("QLabel { color : ")
+                                + QLatin1String(online ? OnlineTextColour : OfflineTextColour)
+                                + QStringLiteral(" }"));
+    setEnabledAll({ui.m_cmbAssembly, ui.m_cmbMacType, ui.m_cmdSetMAC, ui.m_cmdRedetectUltimo,
+                   ui.m_cmdClearReboots, ui.m_cmdLEDCycleToggle, ui.m_txtMAC, ui.m_LEDIntensity,
+                   ui.m_txtPionCmd, ui.m_cmdSendPionCmd, ui.menuTest_Functions},
+                  online);
+    ui.actionManual_Link_unicast->setEnabled(online);
+    ui.m_cmdSetProdAssembly->setEnabled(online && ui.m_cmbAssembly->currentIndex() < UnknownAssemblyIndex);
+
+    if (online)
+        ui.statusbar->showMessage(tr("Status: Online."), 0);
+    else
+        applyOfflinePresentation();
+}
+
+void HVTKUtilities::applyOfflinePresentation()
+{
+    ui.m_txtDetails->setStyleSheet(QStringLiteral("QTextEdit { background-color : }"));
+    ui.statusbar->showMessage(offlineStatusText(), 0);
+
+    m_unitStatus.conditionFlags = 0;
+    m_nInputCount = 0;
+    m_nLedCount = 0;
+    m_nLEDToggleStep = 1;
+    ui.m_cmbAssembly->setCurrentIndex(UnknownAssemblyIndex);
+    ui.m_cmbMacType->setCurrentIndex(0);
+    ui.m_txtMAC->clear();
+
+    ui.frameDIPSWs->setStyleSheet(QStringLiteral(".QFrame { background-color : black }"));
+    for (QLabel *on : {ui.m_DIPSWOn_1, ui.m_DIPSWOn_2, ui.m_DIPSWOn_3, ui.m_DIPSWOn_4})
+        on->setStyleSheet(labelBackground(QStringLiteral("black")));
+    for (QLabel *off : {ui.m_DIPSWOff_1, ui.m_DIPSWOff_2, ui.m_DIPSWOff_3, ui.m_DIPSWOff_4})
+        off->setStyleSheet(labelBackground(QStringLiteral("white")));
+    for (QLabel *caption : {ui.m_lblDIPSW_1, ui.m_lblDIPSW_2})
+        caption->setStyleSheet(QStringLiteral("QLabel { color : white }"));
+    for (QLabel *indicator : {ui.m_PTTState, ui.m_SonalertState, ui.m_HandsetMutedState, ui.m_SnoozingAllowed,
+                              ui.m_ButtonTapsEnabled, ui.m_PTTZoneModeEnabled})
+        indicator->setStyleSheet(QStringLiteral("QLabel { background-color : }"));
+
+    m_bIntensitySetByProgram = true;
+    ui.m_LEDIntensity->setValue(0);
+    m_bIntensitySetByProgram = false;
+
+    for (const auto *indicators : {&m_lblInputs, &m_lblLEDs}) {
+        for (QLabel *indicator : *indicators) {
+            indicator->setStyleSheet(labelBackground(QLatin1String(UnusedIndicatorColour)));
+            indicator->setFrameShape(QFrame::NoFrame);
+        }
+    }
+}
+
+// The waiting states explain why the unit went quiet; the first that applies wins.
+QString HVTKUtilities::offlineStatusText() const
+{
+    if (m_bDefaultsPending)
+        return tr("Status: Loading defaults and restarting. Please wait...");
+    if (m_bRestartPending)
+        return tr("Status: Unit Restarted. Please wait...");
+    if (m_bFirmwareUpdatePending)
+        return tr("Status: Firmware update mode started.  Web portal will open in 2 seconds or use "
+                  "'down' arrow button next to IP to access it manually.");
+    return tr("Status: Offline.");
+}

@@ -1,6 +1,46 @@
 #include "app/hvtkutilities.h"
 
-void HVTKUtilities::decodeStatusReply(const QString &header, const QByteArray &block)
-{
+#include "monitor/pollinterval.h"
+#include "monitor/statusdecoder.h"
+
+#include <QTimer>
+
+namespace {
+constexpr int UnknownAssemblyIndex = 10;
 }
 
+void HVTKUtilities::decodeStatusReply(const QString &header, const QByteArray &block)
+{
+    StatusDecoder::readHeader(m_unitStatus, header);
+    adoptReportedAssembly();
+    if (StatusDecoder::applyVersionGate(m_unitStatus))
+        m_tmrPoll->setInterval(PollInterval::AfterReply);
+
+    const StatusDecoder::AssemblyContext assembly{m_nAssembly, m_bIntercomModel, m_bUltimoXModel};
+    if (!StatusDecoder::readBlock(m_unitStatus, block, assembly)) {
+        renderDetailsReport(header, block.size());
+        return;
+    }
+
+    if (ui.m_txtMAC->text().isEmpty())
+        ui.m_txtMAC->setText(m_unitStatus.controlMacText);
+    displayMacType(StatusDecoder::macTypeBoxWanted(m_bUltimoXModel, m_unitStatus.ultimoBusOnline,
+                                                   m_bOnline, m_bPrivateMode),
+                   false);
+    renderDetailsReport(header, block.size());
+    refreshIoPanel();
+}
+
+// While the assembly box shows "UNKNOWN", the unit's own model is taken; the
+// box's change handler then sets up the assembly profile.
+void HVTKUtilities::adoptReportedAssembly()
+{
+    if (ui.m_cmbAssembly->currentIndex() != UnknownAssemblyIndex)
+        return;
+    QStringList assemblyNames;
+    for (int i = 0; i < ui.m_cmbAssembly->count(); ++i)
+        assemblyNames << ui.m_cmbAssembly->itemText(i);
+    const int reported = StatusDecoder::assemblyIndexForModel(m_unitStatus.modelToken, assemblyNames);
+    if (reported >= 0)
+        ui.m_cmbAssembly->setCurrentIndex(reported);
+}

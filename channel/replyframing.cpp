@@ -1,0 +1,51 @@
+#include "channel/replyframing.h"
+
+#include "monitor/statuslayout.h"
+
+namespace ReplyFraming {
+
+namespace {
+
+QString textUpToNul(const QByteArray &bytes)
+{
+    const int nul = bytes.indexOf('\0');
+    return QString::fromUtf8(nul < 0 ? bytes : bytes.left(nul));
+}
+
+} // namespace
+
+Reply split(const QByteArray &datagram)
+{
+    if (datagram.size() < StatusLayout::SplitThreshold)
+        return {textUpToNul(datagram), QByteArray()};
+    return {textUpToNul(datagram.left(StatusLayout::HeaderSize)),
+            datagram.mid(StatusLayout::HeaderSize)};
+}
+
+QString withoutLineBreaks(QString text)
+{
+    text.remove(QLatin1Char('\r'));
+    text.remove(QLatin1Char('\n'));
+    return text;
+}
+
+QString withoutControlWhitespace(QString text)
+{
+    text.remove(QLatin1Char('\t'));
+    return withoutLineBreaks(text);
+}
+
+bool isStatusHeader(const QString &header)
+{
+    return header.startsWith(QLatin1String("HV")) || header.startsWith(QLatin1String("TK"))
+        || header.startsWith(QLatin1String("Halvo"));
+}
+
+bool sentByUnit(const QHostAddress &sender, const QHostAddress &unit)
+{
+    if (unit.isNull() || sender.isNull())
+        return false;
+    return sender.isEqual(unit, QHostAddress::TolerantConversion);
+}
+
+} // namespace ReplyFraming
