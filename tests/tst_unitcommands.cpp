@@ -1,0 +1,581 @@
+#include "support/datagramcapture.h"
+#include "support/messageboxdriver.h"
+#include "support/windowprobe.h"
+
+#include <QtTest>
+#include <QtWidgets>
+
+// What each unit command sends, the flags it raises and the boxes it asks
+// with, against a socket standing where the unit would be. The unit's answers
+// and what follows them are in tst_commandflow.
+class TestUnitCommands : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void commandsWithoutQuestion_data();
+    void commandsWithoutQuestion();
+    void refusedForInvalidAddress_data();
+    void refusedForInvalidAddress();
+    void ledToggleCycle_data();
+    void ledToggleCycle();
+    void handsetMuteDigit_data();
+    void handsetMuteDigit();
+    void rebootQuestion_data();
+    void rebootQuestion();
+    void defaultsQuestion_data();
+    void defaultsQuestion();
+    void assemblyAsksOncePerRun();
+    void assemblyCancelReturnsToUnknown();
+    void assemblyUnknownIsRefused();
+    void macTypeSuffix_data();
+    void macTypeSuffix();
+    void intensityDragSendsOnce();
+    void intensityRetriesWhileAddressInvalid();
+    void intensitySetByProgramSendsNothing();
+    void aboutBox();
+    void notesBox();
+    void portalOpensUnitAddress();
+
+public slots:
+    void openUrl(const QUrl &url) { m_openedUrls << url; }
+
+private:
+    WindowProbe probe() { return WindowProbe(*m_window); }
+    // Runs a slot of the window by name, as its menu action or button would.
+    void run(const char *slot) { QVERIFY(QMetaObject::invokeMethod(m_window.get(), slot)); }
+    // Command datagrams that arrived at the unit, poll requests left out.
+    QList<QByteArray> commands() const;
+    // Waits long enough for a datagram on loopback to arrive.
+    static void settle() { QTest::qWait(100); }
+
+    std::unique_ptr<HVTKUtilities> m_window;
+    std::unique_ptr<DatagramCapture> m_unit;
+    QList<QUrl> m_openedUrls;
+};
+
+namespace {
+
+const QString UnitAddress = QStringLiteral("192.168.0.254");
+const QString InvalidIpText = QStringLiteral("Status: Unable to send.  Invalid IP.");
+
+bool isPollRequest(const QByteArray &datagram)
+{
+    return datagram == "GSHV\r" || datagram == "?V\r";
+}
+
+} // namespace
+
+QList<QByteArray> TestUnitCommands::commands() const
+{
+    QList<QByteArray> result;
+    for (const QByteArray &datagram : m_unit->payloads())
+        if (!isPollRequest(datagram))
+            result << datagram;
+    return result;
+}
+
+void TestUnitCommands::init()
+{
+    m_unit = std::make_unique<DatagramCapture>();
+    QVERIFY(m_unit->bind(QHostAddress(UnitAddress)));
+    m_window = std::make_unique<HVTKUtilities>();
+    WindowProbe w = probe();
+    w.ui().m_txtIP->setText(UnitAddress);
+    // No scan and no polling unless a case starts it: only commands reach the unit.
+    w.scanTimer()->stop();
+    w.pollTimer()->stop();
+    w.awaitingReply() = false;
+    m_openedUrls.clear();
+    QDesktopServices::setUrlHandler(QStringLiteral("http"), this, "openUrl");
+}
+
+void TestUnitCommands::cleanup()
+{
+    QDesktopServices::unsetUrlHandler(QStringLiteral("http"));
+    m_window.reset();
+    m_unit.reset();
+}
+
+void TestUnitCommands::commandsWithoutQuestion_data()
+{
+    QTest::addColumn<QByteArray>("slot");
+    QTest::addColumn<bool>("privateMode");
+    QTest::addColumn<QString>("pionText");
+    QTest::addColumn<QByteArray>("datagram");
+    QTest::addColumn<QString>("statusText");
+    QTest::addColumn<int>("flags");
+
+    const int none = 0;
+    QTest::newRow("ringer test") << QByteArray("sonalertTest") << false << QString()
+                                 << QByteArray("CM1DRE\r") << "Status: Sonalert test..." << none;
+    QTest::newRow("firmware update") << QByteArray("firmwareUpdateMode") << false << QString()
+                                     << QByteArray("BLXX\r") << "Status: Entering bootloader..."
+                                     << int(WindowProbe::FirmwareUpdatePending);
+    QTest::newRow("reboot in private mode")
+        << QByteArray("reboot") << true << QString() << QByteArray("XX\r")
+        << "Status: Rebooting..." << int(WindowProbe::RestartPending);
+    QTest::newRow("defaults in private mode")
+        << QByteArray("loadDefaults") << true << QString() << QByteArray("DE\r")
+        << "Status: Defaulting settings and rebooting..." << int(WindowProbe::DefaultsPending);
+    QTest::newRow("LED cycle inhibit")
+        << QByteArray("on_m_cmdLEDCycleToggle_clicked") << true << QString()
+        << QByteArray("LCHV\r") << "Status: LED cycle inhibit toggle..." << none;
+    QTest::newRow("redetect ultimo")
+        << QByteArray("on_m_cmdRedetectUltimo_clicked") << true << QString()
+        << QByteArray("DUHV\r") << "Status: Redetecting ultimo..."
+        << int(WindowProbe::RestartPending);
+    QTest::newRow("clear power cycles")
+        << QByteArray("on_m_cmdClearReboots_clicked") << true << QString()
+        << QByteArray("1RCHV\r") << "Status: Clearing power cycle counter..." << none;
+    QTest::newRow("custom as typed")
+        << QByteArray("on_m_cmdSendPionCmd_clicked") << false << QStringLiteral(" l1,x ")
+        << QByteArray(" l1,x \r") << "Status: Sending custom Pioneer command..."
+        << int(WindowProbe::RawReplyExpected);
+    QTest::newRow("custom empty")
+        << QByteArray("on_m_cmdSendPionCmd_clicked") << false << QString() << QByteArray("\r")
+        << "Status: Sending custom Pioneer command..." << int(WindowProbe::RawReplyExpected);
+}
+
+void TestUnitCommands::commandsWithoutQuestion()
+{
+    QFETCH(QByteArray, slot);
+    QFETCH(bool, privateMode);
+    QFETCH(QString, pionText);
+    QFETCH(QByteArray, datagram);
+    QFETCH(QString, statusText);
+    QFETCH(int, flags);
+
+    WindowProbe w = probe();
+    w.privateMode() = privateMode;
+    w.ui().m_txtPionCmd->setText(pionText);
+    w.pollTimer()->start(2000);
+    MessageBoxDriver boxes;
+    boxes.pressEscape(); // any box would be a fault; this one would be left at once
+
+    run(slot.constData());
+    QVERIFY(!w.pollTimer()->isActive());
+    QVERIFY(w.awaitingReply());
+    QCOMPARE(w.ui().statusbar->currentMessage(), statusText);
+    QCOMPARE(w.rawReplyExpected(), bool(flags & WindowProbe::RawReplyExpected));
+    QCOMPARE(w.restartPending(), bool(flags & WindowProbe::RestartPending));
+    QCOMPARE(w.defaultsPending(), bool(flags & WindowProbe::DefaultsPending));
+    QCOMPARE(w.firmwareUpdatePending(), bool(flags & WindowProbe::FirmwareUpdatePending));
+
+    QTRY_COMPARE(m_unit->datagrams().size(), 1);
+    QCOMPARE(m_unit->datagrams().constFirst().data, datagram);
+    QCOMPARE(m_unit->datagrams().constFirst().senderPort, quint16(1234));
+    QCOMPARE(boxes.boxCount(), 0);
+}
+
+void TestUnitCommands::refusedForInvalidAddress_data()
+{
+    QTest::addColumn<QByteArray>("slot");
+    QTest::addColumn<QString>("field");
+
+    const char *const senders[] = {
+        "ledStateToggle", "sonalertTest", "muteHandsetToggle", "reboot", "loadDefaults",
+        "firmwareUpdateMode", "on_m_cmdSetProdAssembly_clicked", "on_m_cmdSetMAC_clicked",
+        "on_m_cmdLEDCycleToggle_clicked", "on_m_cmdRedetectUltimo_clicked",
+        "on_m_cmdClearReboots_clicked", "on_m_cmdSendPionCmd_clicked"};
+    for (const char *slot : senders) {
+        QTest::addRow("%s, 300.1.1.1", slot) << QByteArray(slot) << QStringLiteral("300.1.1.1");
+        QTest::addRow("%s, empty", slot) << QByteArray(slot) << QString();
+    }
+}
+
+void TestUnitCommands::refusedForInvalidAddress()
+{
+    QFETCH(QByteArray, slot);
+    QFETCH(QString, field);
+
+    WindowProbe w = probe();
+    w.ui().m_txtIP->setText(field);
+    w.ui().m_cmbAssembly->setCurrentIndex(5);
+    w.ledToggleStep() = 2;
+    w.pollTimer()->start(60000);
+    w.awaitingReply() = false;
+    MessageBoxDriver boxes;
+    boxes.pressEscape();
+
+    run(slot.constData());
+    QCOMPARE(w.ui().statusbar->currentMessage(), InvalidIpText);
+    // Nothing asked, nothing sent, polling and flags as they were.
+    QVERIFY(w.pollTimer()->isActive());
+    QVERIFY(!w.awaitingReply());
+    QVERIFY(!w.restartPending() && !w.defaultsPending() && !w.firmwareUpdatePending());
+    QVERIFY(!w.rawReplyExpected());
+    QCOMPARE(w.ledToggleStep(), quint8(2));
+    QVERIFY(w.confirmAssembly());
+    settle();
+    QCOMPARE(boxes.boxCount(), 0);
+    QVERIFY(m_unit->datagrams().isEmpty());
+}
+
+void TestUnitCommands::ledToggleCycle_data()
+{
+    QTest::addColumn<int>("ledCount");
+    QTest::addColumn<QList<QByteArray>>("sequence");
+
+    const QByteArray green("*LNSGCSI\r"), red("*LNSRCSI\r"), orange("*LNSOCSI\r"), off("*LFSSI\r");
+    QTest::newRow("4 LEDs") << 4 << QList<QByteArray>{green, red, orange, off, green, red};
+    QTest::newRow("12 LEDs") << 12 << QList<QByteArray>{green, off, green, off};
+    QTest::newRow("16 LEDs") << 16 << QList<QByteArray>{green, off, green, off};
+    QTest::newRow("32 LEDs") << 32 << QList<QByteArray>{green, off, green};
+}
+
+void TestUnitCommands::ledToggleCycle()
+{
+    QFETCH(int, ledCount);
+    QFETCH(QList<QByteArray>, sequence);
+
+    WindowProbe w = probe();
+    w.ledCount() = quint8(ledCount);
+    w.ledToggleStep() = 1; // where going offline leaves it
+    for (int press = 0; press < sequence.size(); ++press) {
+        run("ledStateToggle");
+        QCOMPARE(w.ui().statusbar->currentMessage(), QStringLiteral("Status: Toggling LEDs..."));
+        QTRY_COMPARE(m_unit->datagrams().size(), press + 1);
+    }
+    QCOMPARE(m_unit->payloads(), sequence);
+}
+
+void TestUnitCommands::handsetMuteDigit_data()
+{
+    QTest::addColumn<bool>("muted");
+    QTest::addColumn<QByteArray>("datagram");
+    QTest::newRow("not muted: mute") << false << QByteArray("1HMHV\r");
+    QTest::newRow("muted: unmute") << true << QByteArray("0HMHV\r");
+}
+
+void TestUnitCommands::handsetMuteDigit()
+{
+    QFETCH(bool, muted);
+    QFETCH(QByteArray, datagram);
+
+    WindowProbe w = probe();
+    w.status().handsetMuted = muted;
+    run("muteHandsetToggle");
+    QCOMPARE(w.ui().statusbar->currentMessage(), QStringLiteral("Status: Handset mute..."));
+    QVERIFY(w.awaitingReply());
+    QTRY_COMPARE(m_unit->payloads(), QList<QByteArray>{datagram});
+    // The next status reply, not the command, changes the state.
+    QCOMPARE(w.status().handsetMuted, muted);
+}
+
+void TestUnitCommands::rebootQuestion_data()
+{
+    QTest::addColumn<int>("answer"); // NoButton: Escape key
+    QTest::addColumn<bool>("sent");
+    QTest::newRow("No") << int(QMessageBox::No) << false;
+    QTest::newRow("Escape") << int(QMessageBox::NoButton) << false;
+    QTest::newRow("Yes") << int(QMessageBox::Yes) << true;
+}
+
+void TestUnitCommands::rebootQuestion()
+{
+    QFETCH(int, answer);
+    QFETCH(bool, sent);
+
+    WindowProbe w = probe();
+    w.pollTimer()->start(2000);
+    w.ui().statusbar->showMessage(QStringLiteral("Status: Online."));
+    MessageBoxDriver boxes;
+    if (answer == QMessageBox::NoButton)
+        boxes.pressEscape();
+    else
+        boxes.click(QMessageBox::StandardButton(answer));
+
+    run("reboot");
+    QCOMPARE(boxes.boxCount(), 1);
+    const MessageBoxDriver::Seen &box = boxes.lastBox();
+    QCOMPARE(box.text, QStringLiteral("Are you sure?"));
+    QVERIFY(box.informativeText.isEmpty());
+    QCOMPARE(box.buttons, QMessageBox::Yes | QMessageBox::No);
+    QCOMPARE(box.defaultButton, QMessageBox::No);
+    QCOMPARE(box.modality, Qt::ApplicationModal);
+    QCOMPARE(box.parent, m_window.get());
+
+    settle();
+    if (sent) {
+        QCOMPARE(m_unit->payloads(), QList<QByteArray>{"XX\r"});
+        QVERIFY(w.restartPending());
+        QVERIFY(!w.pollTimer()->isActive());
+        QCOMPARE(w.ui().statusbar->currentMessage(), QStringLiteral("Status: Rebooting..."));
+    } else {
+        QVERIFY(m_unit->datagrams().isEmpty());
+        QVERIFY(!w.restartPending() && !w.awaitingReply());
+        QVERIFY(w.pollTimer()->isActive());
+        QCOMPARE(w.ui().statusbar->currentMessage(), QStringLiteral("Status: Online."));
+    }
+}
+
+void TestUnitCommands::defaultsQuestion_data()
+{
+    QTest::addColumn<int>("answer"); // NoButton: Escape key
+    QTest::addColumn<bool>("sent");
+    QTest::newRow("Abort") << int(QMessageBox::Abort) << false;
+    QTest::newRow("Escape") << int(QMessageBox::NoButton) << false;
+    QTest::newRow("Restore Defaults") << int(QMessageBox::RestoreDefaults) << true;
+}
+
+void TestUnitCommands::defaultsQuestion()
+{
+    QFETCH(int, answer);
+    QFETCH(bool, sent);
+
+    WindowProbe w = probe();
+    w.pollTimer()->start(2000);
+    MessageBoxDriver boxes;
+    if (answer == QMessageBox::NoButton)
+        boxes.pressEscape();
+    else
+        boxes.click(QMessageBox::StandardButton(answer));
+
+    run("loadDefaults");
+    QCOMPARE(boxes.boxCount(), 1);
+    const MessageBoxDriver::Seen &box = boxes.lastBox();
+    QCOMPARE(box.text, QStringLiteral("THIS WILL ERASE ALL THE USER SETTINGS!!!"));
+    QCOMPARE(box.informativeText, QStringLiteral("Please confirm."));
+    QCOMPARE(box.buttons, QMessageBox::RestoreDefaults | QMessageBox::Abort);
+    QCOMPARE(box.defaultButton, QMessageBox::Abort);
+    QCOMPARE(box.modality, Qt::ApplicationModal);
+    QCOMPARE(box.parent, m_window.get());
+
+    settle();
+    QCOMPARE(m_unit->payloads(), sent ? QList<QByteArray>{"DE\r"} : QList<QByteArray>{});
+    QCOMPARE(w.defaultsPending(), sent);
+    QCOMPARE(w.pollTimer()->isActive(), !sent);
+}
+
+void TestUnitCommands::assemblyAsksOncePerRun()
+{
+    WindowProbe w = probe();
+    w.privateMode() = true;
+    w.ui().m_cmbAssembly->setCurrentIndex(5); // HV16K, code 6
+    MessageBoxDriver boxes;
+    boxes.click(QMessageBox::Ok);
+
+    run("on_m_cmdSetProdAssembly_clicked");
+    QCOMPARE(boxes.boxCount(), 1);
+    QCOMPARE(boxes.lastBox().text, QStringLiteral("Default settings will be loaded."));
+    QCOMPARE(boxes.lastBox().informativeText, QStringLiteral("Do you want to continue?"));
+    QCOMPARE(boxes.lastBox().buttons, QMessageBox::Ok | QMessageBox::Cancel);
+    QCOMPARE(boxes.lastBox().defaultButton, QMessageBox::Cancel);
+    QCOMPARE(boxes.lastBox().modality, Qt::ApplicationModal);
+    QCOMPARE(boxes.lastBox().parent, m_window.get());
+    QVERIFY(w.defaultsPending());
+    QVERIFY(!w.confirmAssembly());
+    QCOMPARE(w.ui().statusbar->currentMessage(), QStringLiteral("Status: Waiting for response..."));
+    QTRY_COMPARE(m_unit->payloads(), QList<QByteArray>{"6PAHV\r"});
+
+    // The second programming of the run asks nothing and loads no defaults.
+    w.defaultsPending() = false;
+    w.ui().m_cmbAssembly->setCurrentIndex(9); // TK32K, code 10
+    boxes.pressEscape();
+    run("on_m_cmdSetProdAssembly_clicked");
+    QCOMPARE(boxes.boxCount(), 1);
+    QVERIFY(!w.defaultsPending());
+    QVERIFY(w.awaitingReply());
+    QTRY_COMPARE(m_unit->payloads(), (QList<QByteArray>{"6PAHV\r", "10PAHV\r"}));
+}
+
+void TestUnitCommands::assemblyCancelReturnsToUnknown()
+{
+    WindowProbe w = probe();
+    w.privateMode() = true;
+    w.ui().m_cmbAssembly->setCurrentIndex(2); // HV4K
+    w.pollTimer()->start(2000);
+    MessageBoxDriver boxes;
+    boxes.pressEscape();
+
+    run("on_m_cmdSetProdAssembly_clicked");
+    QCOMPARE(boxes.boxCount(), 1);
+    QCOMPARE(w.ui().m_cmbAssembly->currentIndex(), 10);
+    QCOMPARE(w.ui().m_cmbAssembly->currentText(), QStringLiteral("UNKNOWN"));
+    QVERIFY(!w.assemblySetByProgram());
+    QVERIFY(w.confirmAssembly());
+    QVERIFY(!w.defaultsPending() && !w.awaitingReply());
+    QVERIFY(w.pollTimer()->isActive());
+
+    // The next try asks again; Cancel by its button does the same as Escape.
+    w.ui().m_cmbAssembly->setCurrentIndex(7);
+    boxes.click(QMessageBox::Cancel);
+    run("on_m_cmdSetProdAssembly_clicked");
+    QCOMPARE(boxes.boxCount(), 2);
+    QCOMPARE(w.ui().m_cmbAssembly->currentIndex(), 10);
+    settle();
+    QVERIFY(m_unit->datagrams().isEmpty());
+}
+
+void TestUnitCommands::assemblyUnknownIsRefused()
+{
+    WindowProbe w = probe();
+    w.privateMode() = true;
+    w.ui().m_cmbAssembly->setCurrentIndex(10);
+    w.pollTimer()->start(2000);
+    MessageBoxDriver boxes;
+    boxes.click(QMessageBox::Ok);
+
+    run("on_m_cmdSetProdAssembly_clicked");
+    QCOMPARE(boxes.boxCount(), 1);
+    QCOMPARE(boxes.lastBox().text, QStringLiteral("Invalid model selected."));
+    QCOMPARE(boxes.lastBox().informativeText, QStringLiteral("Please select a valid model."));
+    QCOMPARE(boxes.lastBox().buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+    QCOMPARE(boxes.lastBox().modality, Qt::ApplicationModal);
+    QCOMPARE(boxes.lastBox().parent, m_window.get());
+    QVERIFY(w.confirmAssembly()); // the defaults question is still to come
+    QVERIFY(w.pollTimer()->isActive());
+    settle();
+    QVERIFY(m_unit->datagrams().isEmpty());
+}
+
+void TestUnitCommands::macTypeSuffix_data()
+{
+    QTest::addColumn<bool>("typeBoxShown");
+    QTest::addColumn<int>("macType");
+    QTest::addColumn<QByteArray>("datagram");
+
+    QTest::newRow("hidden, Local") << false << 0 << QByteArray("00:1D:C1:12:34:56MC\r");
+    QTest::newRow("hidden, DanteRef") << false << 1 << QByteArray("00:1D:C1:12:34:56MC\r");
+    QTest::newRow("shown, Local") << true << 0 << QByteArray("00:1D:C1:12:34:56MC\r");
+    QTest::newRow("shown, DanteRef") << true << 1 << QByteArray("00:1D:C1:12:34:56UMC\r");
+}
+
+void TestUnitCommands::macTypeSuffix()
+{
+    QFETCH(bool, typeBoxShown);
+    QFETCH(int, macType);
+    QFETCH(QByteArray, datagram);
+
+    WindowProbe w = probe();
+    w.privateMode() = true;
+    w.ui().m_cmbMacType->setCurrentIndex(macType);
+    w.ui().m_txtMAC->setText(QStringLiteral("00:1D:C1:12:34:56"));
+    w.ui().m_cmbMacType->setVisible(typeBoxShown);
+
+    run("on_m_cmdSetMAC_clicked");
+    QCOMPARE(w.ui().statusbar->currentMessage(), QStringLiteral("Status: Setting MAC Address..."));
+    QVERIFY(w.awaitingReply());
+    QTRY_COMPARE(m_unit->payloads(), QList<QByteArray>{datagram});
+}
+
+void TestUnitCommands::intensityDragSendsOnce()
+{
+    WindowProbe w = probe();
+    QSlider *slider = w.ui().m_LEDIntensity;
+    slider->setEnabled(true);
+    w.intensitySetByProgram() = true;
+    slider->setValue(100);
+    w.intensitySetByProgram() = false;
+    w.pollTimer()->start(300);
+    w.ui().statusbar->showMessage(QStringLiteral("Status: Online."));
+
+    QElapsedTimer sinceLastMove;
+    for (const int value : {90, 75, 60, 40}) {
+        slider->setValue(value);
+        sinceLastMove.start();
+        QCOMPARE(w.ui().m_lblLEDIntensity->text(), QStringLiteral("%1%").arg(value));
+        QVERIFY(!w.pollTimer()->isActive());
+        QVERIFY(w.awaitingReply());
+        QTest::qWait(200);
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(!m_unit->datagrams().isEmpty(), 2000);
+    const qint64 restMs = sinceLastMove.elapsed();
+    QVERIFY2(restMs >= 450 && restMs < 900, qPrintable(QString::number(restMs)));
+    QTest::qWait(700);
+    QCOMPARE(m_unit->payloads(), QList<QByteArray>{"40IB\r"}); // no poll in between either
+    QVERIFY(!w.intensityTimer()->isActive());
+    // No status line of its own.
+    QCOMPARE(w.ui().statusbar->currentMessage(), QStringLiteral("Status: Online."));
+}
+
+void TestUnitCommands::intensityRetriesWhileAddressInvalid()
+{
+    WindowProbe w = probe();
+    QSlider *slider = w.ui().m_LEDIntensity;
+    slider->setEnabled(true);
+    slider->setValue(55);
+    w.ui().m_txtIP->setText(QString());
+
+    for (int retry = 0; retry < 2; ++retry) {
+        w.ui().statusbar->clearMessage();
+        QTRY_COMPARE_WITH_TIMEOUT(w.ui().statusbar->currentMessage(), InvalidIpText, 1000);
+        QVERIFY(w.intensityTimer()->isActive());
+    }
+    slider->setValue(65); // the value of the moment is what goes out
+    w.ui().m_txtIP->setText(UnitAddress);
+    QTRY_VERIFY_WITH_TIMEOUT(!commands().isEmpty(), 2000);
+    QTest::qWait(700);
+    QCOMPARE(commands(), QList<QByteArray>{"65IB\r"});
+    QVERIFY(!w.intensityTimer()->isActive());
+}
+
+void TestUnitCommands::intensitySetByProgramSendsNothing()
+{
+    WindowProbe w = probe();
+    w.pollTimer()->start(2000);
+    w.ui().m_lblLEDIntensity->setText(QStringLiteral("30%"));
+    w.intensitySetByProgram() = true;
+    w.ui().m_LEDIntensity->setValue(80);
+    w.intensitySetByProgram() = false;
+
+    QVERIFY(!w.intensityTimer()->isActive());
+    QVERIFY(w.pollTimer()->isActive());
+    QVERIFY(!w.awaitingReply());
+    QCOMPARE(w.ui().m_lblLEDIntensity->text(), QStringLiteral("30%"));
+    QTest::qWait(700);
+    QVERIFY(m_unit->datagrams().isEmpty());
+}
+
+void TestUnitCommands::aboutBox()
+{
+    MessageBoxDriver boxes;
+    boxes.click(QMessageBox::Ok);
+    QVERIFY(m_window->findChild<QAction *>(QStringLiteral("actionAbout")));
+    probe().ui().actionAbout->trigger();
+
+    QCOMPARE(boxes.boxCount(), 1);
+    const MessageBoxDriver::Seen &box = boxes.lastBox();
+    QCOMPARE(box.title, QStringLiteral("About Halvo+Tesk Utilities"));
+    QVERIFY(box.text.startsWith(QStringLiteral("Halvo+Tesk Utilities v1.01\n\n ")));
+    QCOMPARE(box.icon, QMessageBox::Information);
+    QCOMPARE(box.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+    QCOMPARE(box.parent, m_window.get());
+    QVERIFY(box.modality != Qt::NonModal);
+}
+
+void TestUnitCommands::notesBox()
+{
+    MessageBoxDriver boxes;
+    boxes.click(QMessageBox::Ok);
+    probe().ui().m_cmdNotes->click();
+
+    QCOMPARE(boxes.boxCount(), 1);
+    const MessageBoxDriver::Seen &box = boxes.lastBox();
+    QCOMPARE(box.text, QStringLiteral("Information"));
+    QVERIFY(box.informativeText.startsWith(QStringLiteral("SPECIAL RARE CASE: ")));
+    QVERIFY(box.informativeText.endsWith(QStringLiteral("RevD+ - no special action required.\n\n")));
+    QCOMPARE(box.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+    QCOMPARE(box.modality, Qt::ApplicationModal);
+    QCOMPARE(box.parent, m_window.get());
+    QVERIFY(box.title.isEmpty());
+}
+
+void TestUnitCommands::portalOpensUnitAddress()
+{
+    WindowProbe w = probe();
+    w.ui().m_cmdWebSrv->setEnabled(true);
+    w.ui().m_cmdWebSrv->click();
+    QCOMPARE(m_openedUrls, QList<QUrl>{QUrl(QStringLiteral("http://192.168.0.254/"))});
+
+    // Nothing travels over the unit channel.
+    settle();
+    QVERIFY(m_unit->datagrams().isEmpty());
+}
+
+QTEST_MAIN(TestUnitCommands)
+#include "tst_unitcommands.moc"
