@@ -1,23 +1,30 @@
 #include "sim/unitmodel.h"
 
+#include "monitor/assemblyprofiles.h"
+
 #include <QStringList>
 
 namespace UnitModels {
 
+namespace {
+
+// The assembly codes count from 1 in the order of the tool's assembly box.
+UnitModel model(const char *name, int assemblyCode)
+{
+    const Assembly::Profile profile = Assembly::profile(assemblyCode - 1);
+    return {QLatin1String(name), assemblyCode, profile.indicatorCount, profile.intercom,
+            profile.ultimoXClass};
+}
+
+} // namespace
+
 const QVector<UnitModel> &all()
 {
     static const QVector<UnitModel> models{
-        {QStringLiteral("HV4"), 1, 4, false, false},
-        {QStringLiteral("HV4X"), 2, 4, false, true},
-        {QStringLiteral("HV4K"), 3, 4, false, true},
-        {QStringLiteral("HV12X"), 4, 12, false, true},
-        {QStringLiteral("HV16"), 5, 16, false, false},
-        {QStringLiteral("HV16K"), 6, 16, false, true},
-        {QStringLiteral("HV32K"), 7, 32, false, true},
-        {QStringLiteral("TK4K"), 8, 4, true, true},
-        {QStringLiteral("TK12X"), 9, 12, true, true},
-        {QStringLiteral("TK32K"), 10, 32, true, true},
-        {QStringLiteral("Halvo"), 1, 4, false, false},
+        model("HV4", 1),   model("HV4X", 2),  model("HV4K", 3), model("HV12X", 4),
+        model("HV16", 5),  model("HV16K", 6), model("HV32K", 7), model("TK4K", 8),
+        model("TK12X", 9), model("TK32K", 10),
+        model("Halvo", 1), // the old model word of early HV4 units
     };
     return models;
 }
