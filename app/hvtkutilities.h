@@ -113,6 +113,13 @@ private:
     QString m_strLastChecklistStyle;
 
     // --- discovery (discovery/) ---
+    // One scan tick's ageing of the detected-unit list.
+    void ageDetectedUnits();
+    // Refreshes or appends the line of one unit answer.
+    void listUnitAnswer(const QHostAddress &sender, const QByteArray &datagram);
+    // Lets the discovery socket hold the answers of a large site at once.
+    void sizeBroadcastReceiveBuffer();
+    bool m_bBroadcastBufferSized = false;
 
     // --- commands (commands/) ---
     // The address in m_txtIP, or a null address after showing the invalid-address text.

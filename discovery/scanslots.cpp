@@ -1,18 +1,123 @@
 #include "app/hvtkutilities.h"
 
+#include "channel/commandtext.h"
+#include "discovery/scanmask.h"
+#include "discovery/unitanswers.h"
+
+#include <QListWidgetItem>
+#include <QNetworkDatagram>
+#include <QTimer>
+#include <QUdpSocket>
+
+namespace {
+
+constexpr int ScanInterval = 2000;
+// Room for the answers of a thousand units arriving at once (the kernel
+// caps it at its own maximum).
+constexpr int BroadcastReceiveBufferBytes = 8 * 1024 * 1024;
+
+// Lines sort by plain string order of their text, whatever the locale.
+class DetectedUnitLine : public QListWidgetItem
+{
+public:
+    using QListWidgetItem::QListWidgetItem;
+    bool operator<(const QListWidgetItem &other) const override
+    {
+        return text() < other.text();
+    }
+};
+
+} // namespace
+
 void HVTKUtilities::scanNetwork()
 {
+    m_tmrScan->setInterval(ScanInterval);
+    const QByteArray query = CommandText::versionQuery();
+
+    if (!(m_nScanStep & ScanMask::FrozenBit)) {
+        m_nScanStep = ScanMask::nextStep(m_nScanStep);
+        if (!m_bScanMaskEdited && !ui.m_txtScanSM->hasFocus()) {
+            ui.m_txtScanSM->setText(ScanMask::maskText(m_nScanStep));
+            m_bScanMaskEdited = false;
+        }
+    }
+
+    const quint32 base = ScanMask::baseAddress(ScanMask::ipv4Value(ui.m_txtIP->text()));
+    const quint32 mask = ScanMask::ipv4Value(ui.m_txtScanSM->text());
+    const quint32 broadcast = ScanMask::broadcastAddress(base, mask);
+    qDebug("IP: %s", qPrintable(ScanMask::dotted(base)));
+    qDebug("SM: %s", qPrintable(ScanMask::dotted(mask)));
+    qDebug("BC: %s", qPrintable(ScanMask::dotted(broadcast)));
+
+    ageDetectedUnits();
+
+    sizeBroadcastReceiveBuffer();
+    m_sockBroadcast->writeDatagram(query, QHostAddress(broadcast), CommandText::UnitPort);
 }
 
 void HVTKUtilities::readPendingBroadcastResponse()
 {
+    if (m_sockBroadcast->hasPendingDatagrams()) {
+        const QNetworkDatagram answer = m_sockBroadcast->receiveDatagram();
+        if (UnitAnswers::isUnitAnswer(answer.data()))
+            listUnitAnswer(answer.senderAddress(), answer.data());
+    }
+    ui.m_lstDetectedUnits->sortItems(Qt::AscendingOrder);
+    ui.m_lblDiscoveredUnitCount->setText(tr("Found: %1").arg(ui.m_lstDetectedUnits->count()));
 }
 
 void HVTKUtilities::on_m_txtScanSM_textChanged()
 {
+    m_bScanMaskEdited = true;
+    if (QHostAddress(ui.m_txtScanSM->text()).isNull())
+        return;
+    ui.m_lstDetectedUnits->clear();
+    scanNetwork();
 }
 
 void HVTKUtilities::on_m_cmdBdcstSMSelect_clicked()
 {
+    ui.m_txtScanSM->setText(QStringLiteral("0.0.0.0"));
 }
 
+void HVTKUtilities::ageDetectedUnits()
+{
+    QListWidget *list = ui.m_lstDetectedUnits;
+    for (int row = list->count() - 1; row >= 0; --row) {
+        QListWidgetItem *line = list->item(row);
+        const UnitAnswers::TickAgeing ageing = UnitAnswers::ageOnTick(line->data(Qt::UserRole).toInt());
+        if (ageing.remove) {
+            delete list->takeItem(row);
+            continue;
+        }
+        if (ageing.turnRed)
+            line->setForeground(Qt::red);
+        line->setData(Qt::UserRole, ageing.age);
+    }
+}
+
+void HVTKUtilities::listUnitAnswer(const QHostAddress &sender, const QByteArray &datagram)
+{
+    m_nScanStep |= ScanMask::FrozenBit;
+    const QString text = UnitAnswers::lineText(sender, datagram);
+    QListWidget *list = ui.m_lstDetectedUnits;
+    for (int row = 0; row < list->count(); ++row) {
+        QListWidgetItem *line = list->item(row);
+        if (line->text() == text) {
+            line->setData(Qt::UserRole, UnitAnswers::FreshAge);
+            line->setForeground(Qt::black);
+            return;
+        }
+    }
+    auto *line = new DetectedUnitLine(text, list);
+    line->setData(Qt::UserRole, UnitAnswers::FreshAge);
+}
+
+void HVTKUtilities::sizeBroadcastReceiveBuffer()
+{
+    if (m_bBroadcastBufferSized || m_sockBroadcast->state() != QAbstractSocket::BoundState)
+        return;
+    m_sockBroadcast->setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption,
+                                     BroadcastReceiveBufferBytes);
+    m_bBroadcastBufferSized = true;
+}

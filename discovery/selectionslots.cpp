@@ -1,5 +1,7 @@
 #include "app/hvtkutilities.h"
 
+#include "channel/commandtext.h"
+#include "discovery/unitanswers.h"
 #include "link/linkfields.h"
 
 #include <QListWidgetItem>
@@ -11,7 +13,18 @@ constexpr int ConnectDelay = 10;
 
 void HVTKUtilities::on_m_lstDetectedUnits_itemClicked(QListWidgetItem *item)
 {
-    Q_UNUSED(item);
+    if (!item)
+        return;
+    m_bIPSetByProgram = true;
+    ui.m_txtIP->setText(UnitAnswers::lineAddress(item->text()));
+    m_bIPSetByProgram = false;
+
+    if (!ui.m_chkIdentifyOnClick->isChecked())
+        return;
+    const QHostAddress unit = validatedUnitAddress(tr("Status: Unable to identify.  Invalid IP."));
+    if (unit.isNull())
+        return;
+    sendCommand(unit, CommandText::identify(), tr("Status: Identify sent..."));
 }
 
 void HVTKUtilities::on_m_txtIP_textChanged()
