@@ -2,6 +2,7 @@
 
 #include "monitor/assemblyprofiles.h"
 #include "monitor/iopanel.h"
+#include "monitor/statusdecoder.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -72,7 +73,7 @@ void HVTKUtilities::on_m_cmbAssembly_currentIndexChanged(int index)
     m_bIntercomModel = profile.intercom;
     m_bUltimoXModel = profile.ultimoXClass;
 
-    displayMacType(Assembly::macTypeSelectable(m_bUltimoXModel, m_unitStatus.ultimoBusOnline, m_bOnline,
+    displayMacType(StatusDecoder::macTypeBoxWanted(m_bUltimoXModel, m_unitStatus.ultimoBusOnline, m_bOnline,
                                                m_bPrivateMode),
                    false);
 

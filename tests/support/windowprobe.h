@@ -72,6 +72,11 @@ public:
         DefaultsPending = HVTKUtilities::DefaultsPending,
         FirmwareUpdatePending = HVTKUtilities::FirmwareUpdatePending,
     };
+    void renderDetailsReport(const QString &header, int blockLength)
+    {
+        w.renderDetailsReport(header, blockLength);
+    }
+    void refreshIoPanel() { w.refreshIoPanel(); }
 
 private:
     HVTKUtilities &w;
