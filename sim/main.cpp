@@ -44,7 +44,8 @@ int main(int argc, char *argv[])
     parser.addHelpOption();
     const QCommandLineOption unitOption(
         QStringLiteral("unit"),
-        QStringLiteral("Start a unit (repeatable), e.g. 192.168.0.254:HV4K:2.09."),
+        QStringLiteral("Start a unit (repeatable), e.g. 192.168.0.254:HV4K:2.09; options of a "
+                       "unit line may follow, quoted: \"192.168.0.21:TK4K silent\"."),
         QStringLiteral("ADDRESS[:MODEL[:FIRMWARE]]"));
     const QCommandLineOption unitsOption(
         QStringLiteral("units"), QStringLiteral("Start the units listed in FILE (format above)."),
@@ -61,10 +62,8 @@ int main(int argc, char *argv[])
     QList<UnitSpec> specs;
     QString error;
     for (const QString &text : parser.values(unitOption)) {
-        UnitSpec spec;
-        if (!UnitSpecs::parseUnit(text, &spec.config, &error))
-            return fail(QStringLiteral("--unit %1").arg(error));
-        specs << spec;
+        if (!UnitSpecs::parseLine(text, &specs, &error) || text.trimmed().isEmpty())
+            return fail(QStringLiteral("--unit %1").arg(error.isEmpty() ? QStringLiteral("needs an address") : error));
     }
     if (parser.isSet(unitsOption)) {
         QFile file(parser.value(unitsOption));

@@ -23,7 +23,7 @@ constexpr OptionWord OptionWords[] = {
     {"bare-results", false, "answers \"R\" / \"E04\" without the carriage return"},
     {"restart", true, "restart=MS: silence after reboot, defaults, link (default 3000)"},
     {"live", true, "live=MS: inputs, LEDs, PTT, ringer, handset change every MS milliseconds"},
-    {"next-reply", true, "next-reply=TEXT: answers TEXT once, whatever is asked"},
+    {"next-reply", true, "next-reply=TEXT: answers TEXT once, whatever is asked (\\r: carriage return)"},
     {"error-next", true, "error-next=E06: the next command fails with that code"},
     {"unit-error", true, "unit-error=N: reports unit error code N"},
     {"wrong-dante-mac", false, "Dante MAC outside 00:1D:C1"},
@@ -98,7 +98,7 @@ bool handleOption(SimulatedUnit *unit, const QString &option, QString *error)
             unit->setLiveChanges(number);
     } else if (name == QLatin1String("next-reply")) {
         if (unit)
-            unit->setNextReply(value.toUtf8());
+            unit->setNextReply(QString(value).replace(QLatin1String("\\r"), QLatin1String("\r")).toUtf8());
     } else if (name == QLatin1String("error-next")) {
         if (value.isEmpty())
             return fail(QStringLiteral("needs a code such as E06"));

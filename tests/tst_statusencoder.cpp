@@ -1,4 +1,6 @@
+#include "monitor/statusdecoder.h"
 #include "monitor/statusencoder.h"
+#include "sim/unitdefaults.h"
 
 #include <QtTest>
 
@@ -76,6 +78,9 @@ private slots:
     void texts();
     void optionalTailFollowsLength();
     void uninterpretedBytesStayZero();
+    void decoderReadsWhatWasEncoded();
+    void factoryUnitIsReadyToShip_data();
+    void factoryUnitIsReadyToShip();
 };
 
 void TestStatusEncoder::length_data()
@@ -248,6 +253,82 @@ void TestStatusEncoder::uninterpretedBytesStayZero()
     QCOMPARE(bytesAt(reply, Uninterpreted), QByteArray(12, '\0'));
     QCOMPARE(reply.at(Uninterpreted.offset - 1), '\x03'); // last byte of the Dante IP
     QCOMPARE(reply.at(Uninterpreted.end()), '\xFF');      // first byte of the Dante mask
+}
+
+// The decoder reads back every field the encoder wrote, byte order and all.
+void TestStatusEncoder::decoderReadsWhatWasEncoded()
+{
+    const UnitStatus sent = distinctState();
+    UnitStatus read;
+    const QByteArray reply = StatusEncoder::encode("HV4K v2.09\r", sent, FeatureReplySize);
+    const StatusDecoder::Outcome outcome =
+        StatusDecoder::decode(read, "HV4K v2.09", reply.mid(HeaderSize), {2, false, true});
+    QVERIFY(outcome.blockDecoded);
+    QCOMPARE(read.modelToken, QString("HV4K"));
+    QCOMPARE(read.firmwareVersionCode, 209u);
+    QCOMPARE(read.bootloaderVersion, sent.bootloaderVersion);
+    QCOMPARE(read.danteFirmwareVersion, sent.danteFirmwareVersion);
+    QCOMPARE(read.danteImageProduct, sent.danteImageProduct);
+    QCOMPARE(read.danteChipModel, sent.danteChipModel);
+    QCOMPARE(read.danteName, sent.danteName);
+    QCOMPARE(read.danteMac, sent.danteMac);
+    QCOMPARE(read.danteIp, sent.danteIp);
+    QCOMPARE(read.danteSubnetMask, sent.danteSubnetMask);
+    QCOMPARE(read.danteGateway, sent.danteGateway);
+    QCOMPARE(read.networkStatus, sent.networkStatus);
+    QCOMPARE(read.danteIpMode, sent.danteIpMode);
+    QCOMPARE(read.ultimoBusOnline, sent.ultimoBusOnline);
+    QCOMPARE(read.controlMac, sent.controlMac);
+    QCOMPARE(read.controlIpCurrent, sent.controlIpCurrent);
+    QCOMPARE(read.controlIpStored, sent.controlIpStored);
+    QCOMPARE(read.controlSubnetMask, sent.controlSubnetMask);
+    QCOMPARE(read.controlGateway, sent.controlGateway);
+    QCOMPARE(read.localPort, sent.localPort);
+    QCOMPARE(read.qsysCoreIp, sent.qsysCoreIp);
+    QCOMPARE(read.qsysCorePort, sent.qsysCorePort);
+    QCOMPARE(read.unitErrorCode, sent.unitErrorCode);
+    QCOMPARE(read.stationId, sent.stationId);
+    QCOMPARE(read.defaultGroup, sent.defaultGroup);
+    QCOMPARE(read.groupRevertSeconds, sent.groupRevertSeconds);
+    QCOMPARE(read.qsysPingIntervalSeconds, sent.qsysPingIntervalSeconds);
+    QCOMPARE(read.kiroLinkTimeoutSeconds, sent.kiroLinkTimeoutSeconds);
+    QCOMPARE(read.qsysPingTimeoutSeconds, sent.qsysPingTimeoutSeconds);
+    QCOMPARE(read.ledIntensity, sent.ledIntensity);
+    QCOMPARE(read.powerCycleCount, sent.powerCycleCount);
+    QCOMPARE(read.localName, sent.localName);
+    QCOMPARE(read.pttState, sent.pttState);
+    QCOMPARE(read.ringerOn, sent.ringerOn);
+    QCOMPARE(read.handsetMuted, sent.handsetMuted);
+    QCOMPARE(read.inputBits, sent.inputBits);
+    QCOMPARE(read.dipSwitchOff, sent.dipSwitchOff);
+    QCOMPARE(read.ledBits, sent.ledBits);
+    QCOMPARE(read.ledColours, sent.ledColours);
+    QCOMPARE(read.featureBits, sent.featureBits);
+}
+
+void TestStatusEncoder::factoryUnitIsReadyToShip_data()
+{
+    QTest::addColumn<QString>("model");
+    for (const UnitModel &model : UnitModels::all())
+        QTest::newRow(qPrintable(model.name)) << model.name;
+}
+
+// A new simulated unit of any model, read with its own assembly, raises no
+// condition of the readiness checklist.
+void TestStatusEncoder::factoryUnitIsReadyToShip()
+{
+    QFETCH(QString, model);
+    const UnitModel info = *UnitModels::find(model);
+    const UnitStatus state = UnitDefaults::factoryState(info, "2.09", QHostAddress("192.168.0.33"));
+    UnitStatus read;
+    const QByteArray reply = StatusEncoder::encode(StatusEncoder::versionText(model, "2.09"), state);
+    const StatusDecoder::Outcome outcome = StatusDecoder::decode(
+        read, model + " v2.09", reply.mid(HeaderSize), {info.assemblyCode - 1, info.intercom, info.ultimoX});
+    QVERIFY(outcome.supported && outcome.blockDecoded);
+    QCOMPARE(QString::number(read.conditionFlags, 16), QString("0"));
+    QVERIFY(!read.danteNameMismatch && !read.localNameMismatch);
+    QVERIFY(!read.danteStaticConfig && !read.controlStaticConfig);
+    QVERIFY(!read.controlIpNotFactory && !read.qsysPortUnexpected);
 }
 
 QTEST_GUILESS_MAIN(TestStatusEncoder)
