@@ -95,11 +95,4 @@ QList<QByteArray> datagrams(const Texts &texts, bool intercomModel)
     };
 }
 
-QString sentLogRow(const QString &time)
-{
-    return QStringLiteral("<tr><td style=\"color: grey;\">") + time + QStringLiteral("</td><td>")
-        + QStringLiteral(" Manual Link: Info sent, station rebooted.<h0D>")
-        + QStringLiteral("</td></tr>");
-}
-
 } // namespace LinkFields

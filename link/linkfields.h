@@ -83,7 +83,4 @@ Texts prefilled(const UnitStatus &status);
 // Dante name, addresses with link port. The fields must be valid.
 QList<QByteArray> datagrams(const Texts &texts, bool intercomModel);
 
-// The log row that records a push, stamped with the time "hh:mm:ss".
-QString sentLogRow(const QString &time);
-
 } // namespace LinkFields

@@ -1,5 +1,6 @@
 #include "app/hvtkutilities.h"
 
+#include "channel/logrow.h"
 #include "link/linkfields.h"
 
 #include <QApplication>
@@ -201,7 +202,8 @@ void HVTKUtilities::on_m_cmdUALGo_clicked()
 
     updateUALStates();
     on_m_cmdUALClose_clicked();
-    appendLogRow(LinkFields::sentLogRow(QTime::currentTime().toString(QStringLiteral("hh:mm:ss"))));
+    appendLogRow(LogRow::timestamped(QTime::currentTime(),
+                                     tr(" Manual Link: Info sent, station rebooted.<h0D>")));
 }
 
 void HVTKUtilities::on_m_cmdUALClose_clicked()

@@ -21,7 +21,6 @@ private slots:
     void prefillFromFullStatus();
     void fourDatagrams_data();
     void fourDatagrams();
-    void logRow();
 };
 
 void TestLinkFields::addressCheck_data()
@@ -246,13 +245,6 @@ void TestLinkFields::fourDatagrams()
     QCOMPARE(datagrams[1], stationDatagram);
     QCOMPARE(datagrams[2], danteDatagram);
     QCOMPARE(datagrams[3], addresses);
-}
-
-void TestLinkFields::logRow()
-{
-    QCOMPARE(LinkFields::sentLogRow(QStringLiteral("01:02:03")),
-             QStringLiteral("<tr><td style=\"color: grey;\">01:02:03</td><td>"
-                            " Manual Link: Info sent, station rebooted.<h0D></td></tr>"));
 }
 
 QTEST_GUILESS_MAIN(TestLinkFields)
