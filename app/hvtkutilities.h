@@ -129,6 +129,9 @@ private:
     // Escape button.
     int askUser(const QString &text, const QString &informativeText, int buttons,
                 int cautiousButton);
+    // The LED intensity the user last moved the slider to; sent when the
+    // slider has rested, even if the program moved the slider meanwhile.
+    int m_nIntensityToSend = 0;
 
     // --- manual link (link/) ---
     // Sets or clears the field's bit in m_nUALValid and redraws the lamps.

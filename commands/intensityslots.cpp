@@ -17,7 +17,8 @@ void HVTKUtilities::on_m_LEDIntensity_valueChanged()
         return;
     m_tmrPoll->stop();
     m_bAwaitingReply = true;
-    ui.m_lblLEDIntensity->setText(tr("%1%").arg(ui.m_LEDIntensity->value()));
+    m_nIntensityToSend = ui.m_LEDIntensity->value();
+    ui.m_lblLEDIntensity->setText(tr("%1%").arg(m_nIntensityToSend));
     m_tmrLEDIntensity->stop();
     m_tmrLEDIntensity->setInterval(IntensityRestMs);
     m_tmrLEDIntensity->start();
@@ -31,5 +32,7 @@ void HVTKUtilities::setLEDIntensity()
     if (unit.isNull())
         return;
     m_tmrLEDIntensity->stop();
-    sendDatagram(unit, CommandText::ledIntensity(ui.m_LEDIntensity->value()));
+    // The user's value, not the slider's: while the send waited, going offline
+    // may have moved the slider to 0, or a status reply to the unit's own value.
+    sendDatagram(unit, CommandText::ledIntensity(m_nIntensityToSend));
 }

@@ -33,8 +33,6 @@ private slots:
     void assemblyUnknownIsRefused();
     void macTypeSuffix_data();
     void macTypeSuffix();
-    void intensityDragSendsOnce();
-    void intensityRetriesWhileAddressInvalid();
     void intensitySetByProgramSendsNothing();
     void aboutBox();
     void notesBox();
@@ -461,57 +459,6 @@ void TestUnitCommands::macTypeSuffix()
     QCOMPARE(w.ui().statusbar->currentMessage(), QStringLiteral("Status: Setting MAC Address..."));
     QVERIFY(w.awaitingReply());
     QTRY_COMPARE(m_unit->payloads(), QList<QByteArray>{datagram});
-}
-
-void TestUnitCommands::intensityDragSendsOnce()
-{
-    WindowProbe w = probe();
-    QSlider *slider = w.ui().m_LEDIntensity;
-    slider->setEnabled(true);
-    w.intensitySetByProgram() = true;
-    slider->setValue(100);
-    w.intensitySetByProgram() = false;
-    w.pollTimer()->start(300);
-    w.ui().statusbar->showMessage(QStringLiteral("Status: Online."));
-
-    QElapsedTimer sinceLastMove;
-    for (const int value : {90, 75, 60, 40}) {
-        slider->setValue(value);
-        sinceLastMove.start();
-        QCOMPARE(w.ui().m_lblLEDIntensity->text(), QStringLiteral("%1%").arg(value));
-        QVERIFY(!w.pollTimer()->isActive());
-        QVERIFY(w.awaitingReply());
-        QTest::qWait(200);
-    }
-    QTRY_VERIFY_WITH_TIMEOUT(!m_unit->datagrams().isEmpty(), 2000);
-    const qint64 restMs = sinceLastMove.elapsed();
-    QVERIFY2(restMs >= 450 && restMs < 900, qPrintable(QString::number(restMs)));
-    QTest::qWait(700);
-    QCOMPARE(m_unit->payloads(), QList<QByteArray>{"40IB\r"}); // no poll in between either
-    QVERIFY(!w.intensityTimer()->isActive());
-    // No status line of its own.
-    QCOMPARE(w.ui().statusbar->currentMessage(), QStringLiteral("Status: Online."));
-}
-
-void TestUnitCommands::intensityRetriesWhileAddressInvalid()
-{
-    WindowProbe w = probe();
-    QSlider *slider = w.ui().m_LEDIntensity;
-    slider->setEnabled(true);
-    slider->setValue(55);
-    w.ui().m_txtIP->setText(QString());
-
-    for (int retry = 0; retry < 2; ++retry) {
-        w.ui().statusbar->clearMessage();
-        QTRY_COMPARE_WITH_TIMEOUT(w.ui().statusbar->currentMessage(), InvalidIpText, 1000);
-        QVERIFY(w.intensityTimer()->isActive());
-    }
-    slider->setValue(65); // the value of the moment is what goes out
-    w.ui().m_txtIP->setText(UnitAddress);
-    QTRY_VERIFY_WITH_TIMEOUT(!commands().isEmpty(), 2000);
-    QTest::qWait(700);
-    QCOMPARE(commands(), QList<QByteArray>{"65IB\r"});
-    QVERIFY(!w.intensityTimer()->isActive());
 }
 
 void TestUnitCommands::intensitySetByProgramSendsNothing()
