@@ -19,6 +19,7 @@ private slots:
     void windowIsFixed();
     void widgets_data();
     void widgets();
+    void formBeforeConstruction();
     void fonts();
     void menus();
     void stackingOrder();
@@ -141,6 +142,7 @@ void TestWindowShell::widgets_data()
     row("m_lblMAC", "QLabel", priv, {10, 43, 81, 16}, "MAC Address:");
     row("m_txtMAC", "QLineEdit", priv, {80, 40, 107, 23}, nullptr);
     row("m_cmbMacType", "QComboBox", priv, {189, 40, 60, 23}, nullptr);
+    row("m_cmdSetMAC", "QPushButton", priv, {250, 40, 41, 24}, "SET");
     const char *link = "m_fraManualLink";
     row("m_lblForm_13", "QLabel", link, {220, 10, 221, 31}, "Unicast Link");
     row("m_lblForm_14", "QLabel", link, {130, 50, 141, 21}, "Packet being sent to:");
@@ -171,23 +173,48 @@ void TestWindowShell::widgets()
     QFETCH(QRect, geometry);
     QFETCH(QString, text);
 
-    auto *widget = window->findChild<QWidget *>(name);
+    // The form as setupUi leaves it, before the window's constructor changes anything.
+    QMainWindow form;
+    Ui::HVTKUtilitiesClass formUi;
+    formUi.setupUi(&form);
+    auto *widget = form.findChild<QWidget *>(name);
     QVERIFY2(widget, qPrintable(name));
     QCOMPARE(QString::fromLatin1(widget->metaObject()->className()), className);
     QCOMPARE(widget->parentWidget()->objectName(), parentName);
-    // The offline presentation applied at the end of construction lays out
-    // the MAC row, widens the details box and unframes the I/O indicators.
-    if (name == QLatin1String("m_txtDetails"))
-        QCOMPARE(widget->pos(), geometry.topLeft());
-    else if (name != QLatin1String("m_txtMAC") && name != QLatin1String("m_cmdSetMAC"))
-        QCOMPARE(widget->geometry(), geometry);
+    QCOMPARE(widget->geometry(), geometry);
     if (!text.isNull())
         QCOMPARE(widget->property("text").toString(), text);
-    const bool ioIndicator = name.startsWith(QLatin1String("input_")) || name.startsWith(QLatin1String("led_"));
-    if (className == QLatin1String("QLabel") && text.isEmpty() && !text.isNull() && !ioIndicator) {
+    if (className == QLatin1String("QLabel") && text.isEmpty() && !text.isNull()) {
         // Text-less labels are framed indicators.
         QCOMPARE(static_cast<QFrame *>(widget)->frameShape(), QFrame::Box);
     }
+}
+
+void TestWindowShell::formBeforeConstruction()
+{
+    QMainWindow form;
+    Ui::HVTKUtilitiesClass ui;
+    ui.setupUi(&form);
+    QCOMPARE(form.objectName(), QStringLiteral("HVTKUtilitiesClass"));
+    for (QLineEdit *field : form.findChildren<QLineEdit *>()) {
+        if (field != ui.m_txtPionCmd)
+            QVERIFY2(field->text().isEmpty(), qPrintable(field->objectName()));
+    }
+    QCOMPARE(ui.m_txtPionCmd->text(), QStringLiteral("?V"));
+    QCOMPARE(ui.m_cmbAssembly->count(), 0);
+    QCOMPARE(ui.m_cmbMacType->count(), 0);
+    QCOMPARE(ui.m_lblLEDIntensity->text(), QStringLiteral("0%"));
+    QCOMPARE(ui.m_lblUALDestinationIP->text(), QStringLiteral("192.168.0.254"));
+    QCOMPARE(ui.m_cmdUALGo->text(), QStringLiteral("SEND"));
+    QCOMPARE(ui.m_lblPTT->text(), QStringLiteral("Push To Talk (PTT):"));
+    QCOMPARE(ui.m_LEDIntensity->value(), 0);
+    QVERIFY(!ui.m_chkIdentifyOnClick->isChecked());
+    QVERIFY(ui.m_txtDetails->acceptRichText());
+    QVERIFY(!ui.m_lblInfo->wordWrap()); // the window's constructor turns it on
+    QCOMPARE(ui.m_fraPrivateSettings->frameShape(), QFrame::NoFrame);
+    QCOMPARE(ui.m_fraManualLink->frameShape(), QFrame::Box);
+    QCOMPARE(ui.m_fraManualLink->frameShadow(), QFrame::Raised);
+    QCOMPARE(ui.frameDIPSWs->frameShape(), QFrame::StyledPanel);
 }
 
 void TestWindowShell::fonts()
@@ -341,6 +368,7 @@ void TestWindowShell::constructionState()
     QCOMPARE(ui.m_cmbMacType->itemText(0), QStringLiteral("Local"));
     QCOMPARE(ui.m_cmbMacType->itemText(1), QStringLiteral("DanteRef"));
     QVERIFY(probe.confirmAssembly());
+    QVERIFY(!probe.online());
     QVERIFY(!probe.privateMode());
     QCOMPARE(probe.rowPrefix(), QStringLiteral("<tr><td>"));
     QCOMPARE(int(probe.scanStep()), 7);
