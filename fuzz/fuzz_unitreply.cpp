@@ -1,0 +1,128 @@
+// Feeds one datagram through everything the program does with a datagram on
+// the unit channel that needs no widget: the header/block split, the raw-reply
+// log row, the status decoder with its condition bits, the details report, the
+// version label text, the readiness checklist, the I/O panel colours, and the
+// result codes of an acknowledgement.
+//
+// Input: one context byte (assembly index, private mode, online), then the
+// datagram exactly as it would arrive.
+
+#include "channel/logrow.h"
+#include "channel/replyframing.h"
+#include "channel/resultcodes.h"
+#include "monitor/assemblyprofiles.h"
+#include "monitor/checklist.h"
+#include "monitor/detailsreport.h"
+#include "monitor/iopanel.h"
+#include "monitor/statusdecoder.h"
+#include "monitor/statuslayout.h"
+
+#include <QStringList>
+#include <QTime>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+const QStringList &assemblyNames()
+{
+    static const QStringList names{"HV4",  "HV4X",  "HV4K", "HV12X", "HV16",   "HV16K",
+                                   "HV32K", "TK4K", "TK12X", "TK32K", "UNKNOWN"};
+    return names;
+}
+
+// Text a unit sent is shown in the HTML, escaped.
+void requireEscaped(const QString &html, const QString &unitText)
+{
+    if (!html.contains(unitText.toHtmlEscaped())) {
+        fprintf(stderr, "MISSING [%s] IN\n%s\n", qPrintable(unitText), qPrintable(html));
+        std::abort();
+    }
+}
+
+void handleStatusReply(const QString &header, const QByteArray &block, quint8 context)
+{
+    UnitStatus status;
+    StatusDecoder::readHeader(status, header);
+
+    int assembly = int(context % Assembly::Count);
+    if (assembly == Assembly::Unknown) {
+        const int reported = StatusDecoder::assemblyIndexForModel(status.modelToken, assemblyNames());
+        if (reported >= 0)
+            assembly = reported;
+    }
+    const Assembly::Profile profile = Assembly::profile(assembly);
+    StatusDecoder::applyVersionGate(status);
+
+    const StatusDecoder::AssemblyContext assemblyContext{assembly, profile.intercom, profile.ultimoXClass};
+    const bool decoded = StatusDecoder::readBlock(status, block, assemblyContext);
+    if (decoded != (block.size() >= StatusLayout::MinimumBlockSize))
+        std::abort();
+
+    const bool privateMode = context & 0x40;
+    const bool online = context & 0x80;
+    const QString rowPrefix = privateMode ? QStringLiteral("<tr style=\"color: red;\"><td>")
+                                          : QStringLiteral("<tr><td>");
+    if (decoded) {
+        DetailsReport::Options options;
+        options.ultimoXModel = profile.ultimoXClass;
+        options.privateMode = privateMode;
+        options.rowPrefix = rowPrefix;
+        const QString report = DetailsReport::fullReport(status, options);
+        requireEscaped(report, status.danteName);
+        requireEscaped(report, status.localName);
+        DetailsReport::versionText(header, status.bootloaderVersion);
+        StatusDecoder::macTypeBoxWanted(profile.ultimoXClass, status.ultimoBusOnline, online,
+                                        privateMode);
+        for (int n = 1; n <= 32; ++n) {
+            IoPanel::inputColour(status.inputBits, n);
+            IoPanel::ledColour(status.ledBits, n);
+        }
+        for (char letter : status.ledColours)
+            IoPanel::ledLetterColour(letter);
+    } else {
+        DetailsReport::shortBlockReport(block.size(), rowPrefix);
+        DetailsReport::versionText(header);
+    }
+
+    const QString checklist = Checklist::text(status, {assembly, profile.ultimoXClass});
+    Checklist::display(checklist, status, profile.ultimoXClass, online, privateMode);
+}
+
+void handleAcknowledgement(const QString &header)
+{
+    const QString reply = ReplyFraming::withoutControlWhitespace(header);
+    if (ResultCodes::isSuccess(reply)) {
+        ResultCodes::successStatus(reply);
+        return;
+    }
+    ResultCodes::marksFirmwareUnsupported(reply);
+    ResultCodes::failureStatus(reply, QString(), false);
+    ResultCodes::failureStatus(reply, ResultCodes::failureText(reply));
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    if (size < 1)
+        return 0;
+    const quint8 context = data[0];
+    const QByteArray datagram(reinterpret_cast<const char *>(data + 1), int(size - 1));
+
+    const ReplyFraming::Reply reply = ReplyFraming::split(datagram);
+    if (reply.header.isEmpty())
+        return 0;
+    const QString header = ReplyFraming::withoutLineBreaks(reply.header);
+
+    const QString logRow = LogRow::rawReply(QTime(12, 0, 0), header);
+    requireEscaped(logRow, header);
+
+    if (ReplyFraming::isStatusHeader(header))
+        handleStatusReply(header, reply.block, context);
+    else
+        handleAcknowledgement(header);
+    return 0;
+}

@@ -1,0 +1,99 @@
+// Writes the seed corpora of the fuzz targets, made with the simulator's own
+// unit states and the status encoder, so every seed is a reply a unit sends:
+//
+//   make_fuzz_seeds DIR    writes DIR/unitreply/* and DIR/discovery/*
+//
+// A unitreply seed is one context byte and a datagram; a discovery seed is
+// the sender's IPv4 address (4 bytes, first octet first), a byte of form
+// (bit 0: sent as IPv4-mapped IPv6; the rest: a line age) and a datagram.
+
+#include "monitor/statusencoder.h"
+#include "sim/unitdefaults.h"
+#include "sim/unitmodel.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QHostAddress>
+#include <QTextStream>
+
+#include <functional>
+
+namespace {
+
+bool writeSeed(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+QByteArray statusReply(const QString &modelName, const QString &firmware, int length,
+                       const std::function<void(UnitStatus &)> &change = {})
+{
+    const UnitModel model = *UnitModels::find(modelName);
+    UnitStatus state =
+        UnitDefaults::factoryState(model, firmware, QHostAddress(QStringLiteral("192.168.0.254")));
+    if (change)
+        change(state);
+    return StatusEncoder::encode(StatusEncoder::versionText(modelName, firmware), state, length);
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    if (argc != 2) {
+        QTextStream(stderr) << "usage: make_fuzz_seeds DIR\n";
+        return 2;
+    }
+    const QDir dir(QString::fromLocal8Bit(argv[1]));
+    dir.mkpath(QStringLiteral("unitreply"));
+    dir.mkpath(QStringLiteral("discovery"));
+
+    // Context byte: assembly index (mod 11), 0x40 private mode, 0x80 online.
+    const QList<QPair<quint8, QByteArray>> replies{
+        {0x8a, statusReply("HV4K", "2.09", 251)},
+        {0xca, statusReply("HV4K", "2.12", 256)},
+        {0xc2, statusReply("HV4K", "2.12", 255)},
+        {0xc8, statusReply("TK12X", "2.12", 256)},
+        {0xc1, statusReply("HV4X", "1.15", 256, [](UnitStatus &s) { s.ledIntensity = 50; })},
+        {0xc0, statusReply("HV4", "2.05", 251, [](UnitStatus &s) {
+             s.unitErrorCode = 3;
+             s.dipSwitchOff = {false, true, true, false};
+             s.danteMac[0] = 0x12;
+         })},
+        {0xca, statusReply("Halvo", "1.13", 251)},
+        {0x8a, statusReply("HV4K", "2.09", 240)},
+        {0x8a, statusReply("HV4K", "2.09", 218)},
+        {0x8a, statusReply("HV4K", "2.09", 32)},
+        {0x8a, StatusEncoder::versionText("HV16", "1.10")},
+        {0x8a, StatusEncoder::versionText("TK32K", "v2.04")},
+        {0x80, QByteArray("R\r")},
+        {0x80, QByteArray("E04\r")},
+        {0x80, QByteArray("E13")},
+        {0x80, QByteArray("E05\r\n")},
+        {0x80, QByteArray("\r")},
+    };
+    int n = 0;
+    for (const auto &reply : replies) {
+        const QByteArray seed = QByteArray(1, char(reply.first)) + reply.second;
+        if (!writeSeed(dir.filePath(QStringLiteral("unitreply/seed-%1").arg(n++, 2, 10, QLatin1Char('0'))), seed))
+            return 1;
+    }
+
+    const QList<QPair<QByteArray, QByteArray>> answers{
+        {QByteArray("\xc0\xa8\x00\x15\x0a", 5), StatusEncoder::versionText("HV4K", "2.09")},
+        {QByteArray("\xc0\xa8\x00\x09\x0b", 5), StatusEncoder::versionText("TK12X", "2.12")},
+        {QByteArray("\xc0\xa8\x00\xfe\x02", 5), StatusEncoder::versionText("Halvo", "1.15")},
+        {QByteArray("\x0a\x01\x02\x03\x00", 5), QByteArray("?V\r")},
+        {QByteArray("\xc0\xa8\x00\x11\x09", 5), QByteArray("HV\xff\xfe<b>\r", 8)},
+    };
+    n = 0;
+    for (const auto &answer : answers) {
+        if (!writeSeed(dir.filePath(QStringLiteral("discovery/seed-%1").arg(n++, 2, 10, QLatin1Char('0'))),
+                       answer.first + answer.second))
+            return 1;
+    }
+    return 0;
+}
