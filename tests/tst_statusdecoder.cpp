@@ -1,7 +1,10 @@
 // The status decoder on its own: version gates, thresholds, derived checks
 // and malformed replies, without a window.
 #include "monitor/statusdecoder.h"
+#include "monitor/statusencoder.h"
 #include "monitor/statuslayout.h"
+#include "sim/unitdefaults.h"
+#include "sim/unitmodel.h"
 
 #include <QtTest>
 
@@ -10,29 +13,23 @@ using StatusDecoder::AssemblyContext;
 
 namespace {
 
-// A datagram written field by field, starting from a unit that is ready to
-// ship as an HV4K (UltimoX-class paging model, assembly index 2).
+// A status reply as the simulator's encoder writes it for a factory-fresh
+// HV4K (UltimoX-class paging model, assembly index 2), with MACs and names
+// fixed so that cases can name them; single fields are then overwritten
+// byte by byte.
 class Reply
 {
 public:
-    explicit Reply(const QByteArray &header = "HV4K v2.09", int size = L::FullReplySize)
-        : m_bytes(size, '\0')
+    explicit Reply(const QByteArray &header = "HV4K v2.09\r", int size = L::FullReplySize)
     {
-        m_bytes.replace(0, header.size(), header);
-        set(L::BootloaderVersion, {1, 0, 4});
-        set(L::DanteFirmwareVersion, {4, 1, 2, 1});
-        text(L::DanteImageProduct, "HALVO");
-        text(L::DanteChipModel, "UltimoX2");
-        text(L::DanteName, "HV4K-ABCDEF");
-        set(L::DanteMac, {0x00, 0x1D, 0xC1, 0xAB, 0xCD, 0xEF});
-        set(L::UltimoBusOnline, {1});
-        set(L::UltimoBusRequired, {1});
-        set(L::ControlMac, {0x02, 0x4B, 0x7D, 0x00, 0x12, 0x34});
-        set(L::ControlIpStored, {192, 168, 0, 254});
-        set(L::QsysCorePort, {0x10, 0x03}); // 4099
-        set(L::LedIntensity, {100});
-        text(L::LocalName, "Station-001234");
-        set(L::DipSwitches, {1, 1, 1, 1});
+        UnitStatus unit = UnitDefaults::factoryState(*UnitModels::find(QStringLiteral("HV4K")),
+                                                     QStringLiteral("2.09"), QHostAddress("192.168.0.254"));
+        unit.danteMac = {0x00, 0x1D, 0xC1, 0xAB, 0xCD, 0xEF};
+        unit.danteName = QStringLiteral("HV4K-ABCDEF");
+        unit.controlMac = {0x02, 0x4B, 0x7D, 0x00, 0x12, 0x34};
+        unit.localName = QStringLiteral("Station-001234");
+        unit.danteFirmwareVersion = {4, 1, 2, 1};
+        m_bytes = StatusEncoder::encode(header, unit, size);
     }
 
     Reply &set(const L::Field &field, std::initializer_list<int> values)
@@ -83,6 +80,7 @@ private slots:
     void blockLength_data();
     void blockLength();
     void fieldsDecoded();
+    void roundTripEveryModel();
     void readyUnitHasNoConditions();
     void danteFirmwareThresholds_data();
     void danteFirmwareThresholds();
@@ -343,6 +341,41 @@ void StatusDecoderTest::fieldsDecoded()
     QCOMPARE(s.inputBits, (std::array<quint8, 4>{0xFE, 0xFF, 0xFF, 0x7F}));
     QCOMPARE(s.dipSwitchOff, (std::array<bool, 4>{false, true, false, true}));
     QCOMPARE(s.ledBits, (std::array<quint8, 4>{0x01, 0x00, 0x00, 0x80}));
+}
+
+// What the simulated units send decodes back into the state they hold.
+void StatusDecoderTest::roundTripEveryModel()
+{
+    for (const UnitModel &model : UnitModels::all()) {
+        UnitStatus sent = UnitDefaults::factoryState(model, QStringLiteral("2.12"), QHostAddress("192.168.0.21"));
+        sent.inputBits = {0x12, 0x34, 0x56, 0x78};
+        sent.ledBits = {0x9A, 0xBC, 0xDE, 0xF0};
+        sent.powerCycleCount = 4000000000u;
+        sent.ledColours = {'G', 'R', 'Y', 'X'};
+        sent.featureBits = 0x06;
+        const QByteArray datagram =
+            StatusEncoder::encode(StatusEncoder::versionText(model.name, QStringLiteral("2.12")), sent,
+                                  L::FeatureReplySize);
+        UnitStatus got;
+        const AssemblyContext assembly{model.assemblyCode - 1, model.intercom, model.ultimoX};
+        QString header = QString::fromUtf8(datagram.left(32).constData()); // up to the NUL
+        header.remove(QLatin1Char('\r'));
+        QVERIFY(StatusDecoder::decode(got, header, datagram.mid(32), assembly).blockDecoded);
+
+        const QByteArray name = model.name.toLatin1();
+        QVERIFY2(got.modelToken == model.name, name);
+        QVERIFY2(got.firmwareVersionCode == 212, name);
+        QVERIFY2(got.danteMacText == sent.danteMacText && got.controlMacText == sent.controlMacText, name);
+        QVERIFY2(got.danteName == sent.danteName && got.localName == sent.localName, name);
+        QVERIFY2(got.danteChipModel == sent.danteChipModel, name);
+        QVERIFY2(got.controlIpStored == sent.controlIpStored && got.qsysCorePort == sent.qsysCorePort, name);
+        QVERIFY2(got.inputBits == sent.inputBits && got.ledBits == sent.ledBits, name);
+        QVERIFY2(got.powerCycleCount == sent.powerCycleCount, name);
+        QVERIFY2(got.hasLedColours && got.ledColours == sent.ledColours, name);
+        QVERIFY2(got.hasFeatureBits && got.featureBits == 0x06, name);
+        // A factory-fresh unit of any model is ready to ship.
+        QVERIFY2(got.conditionFlags == 0, qPrintable(name + " " + QByteArray::number(got.conditionFlags, 16)));
+    }
 }
 
 void StatusDecoderTest::readyUnitHasNoConditions()
