@@ -1,6 +1,6 @@
 #include "channel/resultcodes.h"
 
-#include <QCoreApplication>
+#include "monitor/windowtext.h"
 
 namespace ResultCodes {
 
@@ -35,11 +35,6 @@ const ResultCode *find(const QString &code)
     return nullptr;
 }
 
-QString tr(const char *text)
-{
-    return QCoreApplication::translate("HVTKUtilities", text);
-}
-
 } // namespace
 
 bool isSuccess(const QString &reply)
@@ -50,7 +45,7 @@ bool isSuccess(const QString &reply)
 QString failureText(const QString &code)
 {
     const ResultCode *known = find(code);
-    return known ? tr(known->text) : QString();
+    return known ? windowText(known->text) : QString();
 }
 
 bool marksFirmwareUnsupported(const QString &code)
@@ -61,12 +56,12 @@ bool marksFirmwareUnsupported(const QString &code)
 
 QString successStatus(const QString &reply)
 {
-    return tr("Status: Success [") + reply + QLatin1Char(']');
+    return windowText("Status: Success [") + reply + QLatin1Char(']');
 }
 
 QString failureStatus(const QString &code, const QString &text, bool complete)
 {
-    QString line = tr("Status: Failed [") + code + QLatin1String(": ");
+    QString line = windowText("Status: Failed [") + code + QLatin1String(": ");
     if (complete)
         line += text + QLatin1Char(']');
     return line;

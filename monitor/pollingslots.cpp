@@ -1,6 +1,8 @@
 #include "app/hvtkutilities.h"
 
 #include "channel/commandtext.h"
+#include "monitor/assemblyprofiles.h"
+#include "monitor/iopanel.h"
 #include "monitor/pollinterval.h"
 #include "monitor/statusdecoder.h"
 
@@ -10,8 +12,6 @@ namespace {
 
 const char *const OnlineTextColour = "black";
 const char *const OfflineTextColour = "lightgrey";
-const char *const UnusedIndicatorColour = "#E7E7E7";
-constexpr int UnknownAssemblyIndex = 10;
 constexpr int PrivateDetailsWidth = 566;
 constexpr int PublicDetailsWidth = 871;
 
@@ -27,10 +27,6 @@ void setEnabledAll(std::initializer_list<QWidget *> widgets, bool enabled)
         widget->setEnabled(enabled);
 }
 
-QString labelBackground(const QString &colour)
-{
-    return QStringLiteral("QLabel { background-color : ") + colour + QStringLiteral(" }");
-}
 
 } // namespace
 
@@ -87,7 +83,7 @@ void HVTKUtilities::setOnlineUI(bool online)
         applyOnlineState(online);
     }
 
-    displayMacType(StatusDecoder::macTypeBoxWanted(m_bUltimoXModel, m_unitStatus.ultimoBusOnline,
+    displayMacType(Assembly::macTypeSelectable(m_bUltimoXModel, m_unitStatus.ultimoBusOnline,
                                                    m_bOnline, m_bPrivateMode),
                    true);
     setVisibleAll({ui.m_lblAssembly, ui.m_cmbAssembly, ui.m_cmdSetProdAssembly, ui.m_lblMAC, ui.m_txtMAC,
@@ -118,7 +114,7 @@ void HVTKUtilities::applyOnlineState(bool online)
                    ui.m_txtPionCmd, ui.m_cmdSendPionCmd, ui.menuTest_Functions},
                   online);
     ui.actionManual_Link_unicast->setEnabled(online);
-    ui.m_cmdSetProdAssembly->setEnabled(online && ui.m_cmbAssembly->currentIndex() < UnknownAssemblyIndex);
+    ui.m_cmdSetProdAssembly->setEnabled(online && ui.m_cmbAssembly->currentIndex() < Assembly::Unknown);
 
     if (online)
         ui.statusbar->showMessage(tr("Status: Online."), 0);
@@ -135,15 +131,15 @@ void HVTKUtilities::applyOfflinePresentation()
     m_nInputCount = 0;
     m_nLedCount = 0;
     m_nLEDToggleStep = 1;
-    ui.m_cmbAssembly->setCurrentIndex(UnknownAssemblyIndex);
+    ui.m_cmbAssembly->setCurrentIndex(Assembly::Unknown);
     ui.m_cmbMacType->setCurrentIndex(0);
     ui.m_txtMAC->clear();
 
     ui.frameDIPSWs->setStyleSheet(QStringLiteral(".QFrame { background-color : black }"));
     for (QLabel *on : {ui.m_DIPSWOn_1, ui.m_DIPSWOn_2, ui.m_DIPSWOn_3, ui.m_DIPSWOn_4})
-        on->setStyleSheet(labelBackground(QStringLiteral("black")));
+        on->setStyleSheet(IoPanel::indicatorStyleSheet(QLatin1String(IoPanel::Dark)));
     for (QLabel *off : {ui.m_DIPSWOff_1, ui.m_DIPSWOff_2, ui.m_DIPSWOff_3, ui.m_DIPSWOff_4})
-        off->setStyleSheet(labelBackground(QStringLiteral("white")));
+        off->setStyleSheet(IoPanel::indicatorStyleSheet(QStringLiteral("white")));
     for (QLabel *caption : {ui.m_lblDIPSW_1, ui.m_lblDIPSW_2})
         caption->setStyleSheet(QStringLiteral("QLabel { color : white }"));
     for (QLabel *indicator : {ui.m_PTTState, ui.m_SonalertState, ui.m_HandsetMutedState, ui.m_SnoozingAllowed,
@@ -156,7 +152,7 @@ void HVTKUtilities::applyOfflinePresentation()
 
     for (const auto *indicators : {&m_lblInputs, &m_lblLEDs}) {
         for (QLabel *indicator : *indicators) {
-            indicator->setStyleSheet(labelBackground(QLatin1String(UnusedIndicatorColour)));
+            indicator->setStyleSheet(IoPanel::indicatorStyleSheet(QLatin1String(IoPanel::NotInUse)));
             indicator->setFrameShape(QFrame::NoFrame);
         }
     }

@@ -70,8 +70,4 @@ struct Outcome
 Outcome decode(UnitStatus &status, const QString &header, const QByteArray &block,
                const AssemblyContext &assembly);
 
-// The MAC-type box is offered for a unit online in private mode whose
-// assembly is not UltimoX-class and whose Ultimo bus is not online.
-bool macTypeBoxWanted(bool ultimoXModel, bool ultimoBusOnline, bool online, bool privateMode);
-
 } // namespace StatusDecoder

@@ -1,13 +1,10 @@
 #include "app/hvtkutilities.h"
 
+#include "monitor/assemblyprofiles.h"
 #include "monitor/pollinterval.h"
 #include "monitor/statusdecoder.h"
 
 #include <QTimer>
-
-namespace {
-constexpr int UnknownAssemblyIndex = 10;
-}
 
 void HVTKUtilities::decodeStatusReply(const QString &header, const QByteArray &block)
 {
@@ -24,7 +21,7 @@ void HVTKUtilities::decodeStatusReply(const QString &header, const QByteArray &b
 
     if (ui.m_txtMAC->text().isEmpty())
         ui.m_txtMAC->setText(m_unitStatus.controlMacText);
-    displayMacType(StatusDecoder::macTypeBoxWanted(m_bUltimoXModel, m_unitStatus.ultimoBusOnline,
+    displayMacType(Assembly::macTypeSelectable(m_bUltimoXModel, m_unitStatus.ultimoBusOnline,
                                                    m_bOnline, m_bPrivateMode),
                    false);
     renderDetailsReport(header, block.size());
@@ -35,7 +32,7 @@ void HVTKUtilities::decodeStatusReply(const QString &header, const QByteArray &b
 // box's change handler then sets up the assembly profile.
 void HVTKUtilities::adoptReportedAssembly()
 {
-    if (ui.m_cmbAssembly->currentIndex() != UnknownAssemblyIndex)
+    if (ui.m_cmbAssembly->currentIndex() != Assembly::Unknown)
         return;
     QStringList assemblyNames;
     for (int i = 0; i < ui.m_cmbAssembly->count(); ++i)
