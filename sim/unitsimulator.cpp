@@ -1,6 +1,7 @@
 #include "sim/unitsimulator.h"
 
 #include <QNetworkDatagram>
+#include <QSet>
 
 namespace {
 
@@ -9,6 +10,15 @@ constexpr auto BindMode = QUdpSocket::ShareAddress | QUdpSocket::ReuseAddressHin
 quint32 ipv4(const QHostAddress &address)
 {
     return address.toIPv4Address();
+}
+
+// Addresses taken by the units of every simulator of this process: the unit
+// sockets share their port, so a second unit at one address would steal the
+// first one's datagrams instead of failing to bind.
+QSet<quint32> &addressesInUse()
+{
+    static QSet<quint32> addresses;
+    return addresses;
 }
 
 } // namespace
@@ -21,6 +31,8 @@ UnitSimulator::UnitSimulator(QObject *parent)
 
 UnitSimulator::~UnitSimulator()
 {
+    for (const quint32 address : qAsConst(m_taken))
+        addressesInUse().remove(address);
     qDeleteAll(m_units);
     m_units.clear();
 }
@@ -40,7 +52,7 @@ SimulatedUnit *UnitSimulator::addUnit(const UnitConfig &config)
                            UnitModels::names().join(QStringLiteral(", ")));
         return nullptr;
     }
-    if (unit(config.address)) {
+    if (addressesInUse().contains(address)) {
         m_error = tr("%1: two units at one address").arg(config.address.toString());
         return nullptr;
     }
@@ -53,6 +65,7 @@ SimulatedUnit *UnitSimulator::addUnit(const UnitConfig &config)
                 moveUnit(unit, oldAddress, newAddress);
             });
     m_units.append(unit);
+    takeAddress(address);
     return unit;
 }
 
@@ -60,8 +73,11 @@ void UnitSimulator::removeUnit(SimulatedUnit *unit)
 {
     if (!m_units.removeOne(unit))
         return;
-    if (QUdpSocket *socket = m_unitSockets.take(ipv4(unit->address())))
+    releaseAddress(ipv4(unit->address()));
+    if (QUdpSocket *socket = m_unitSockets.take(ipv4(unit->address()))) {
+        socket->close();
         socket->deleteLater();
+    }
     delete unit;
 }
 
@@ -211,13 +227,31 @@ void UnitSimulator::record(SimDatagram::Direction direction, const SimulatedUnit
 void UnitSimulator::moveUnit(SimulatedUnit *unit, const QHostAddress &oldAddress,
                              const QHostAddress &newAddress)
 {
-    if (QUdpSocket *old = m_unitSockets.take(ipv4(oldAddress)))
+    if (QUdpSocket *old = m_unitSockets.take(ipv4(oldAddress))) {
+        old->close();
         old->deleteLater();
-    if (SimulatedUnit *other = this->unit(newAddress); other && other != unit) {
+    }
+    releaseAddress(ipv4(oldAddress));
+    if (addressesInUse().contains(ipv4(newAddress))) {
         emit unitError(unit, tr("%1: new address %2 is taken by another unit; the unit stays silent")
                                  .arg(oldAddress.toString(), newAddress.toString()));
         return;
     }
-    if (!bindUnitSocket(newAddress))
+    if (!bindUnitSocket(newAddress)) {
         emit unitError(unit, m_error);
+        return;
+    }
+    takeAddress(ipv4(newAddress));
+}
+
+void UnitSimulator::takeAddress(quint32 address)
+{
+    m_taken.insert(address);
+    addressesInUse().insert(address);
+}
+
+void UnitSimulator::releaseAddress(quint32 address)
+{
+    if (m_taken.remove(address))
+        addressesInUse().remove(address);
 }

@@ -9,6 +9,7 @@
 #include <QHostAddress>
 #include <QList>
 #include <QObject>
+#include <QSet>
 #include <QUdpSocket>
 
 class QNetworkDatagram;
@@ -43,7 +44,8 @@ public:
     ~UnitSimulator() override;
 
     // Starts a unit; nullptr (and errorString()) when the model is unknown,
-    // the address is not IPv4, already taken, or cannot be bound.
+    // the address is not IPv4, already taken (by a unit of any simulator of
+    // this process), or cannot be bound.
     SimulatedUnit *addUnit(const UnitConfig &config);
     void removeUnit(SimulatedUnit *unit);
     QString errorString() const { return m_error; }
@@ -72,10 +74,13 @@ private:
     void record(SimDatagram::Direction direction, const SimulatedUnit *unit,
                 const QNetworkDatagram &datagram, const QByteArray &data);
     void moveUnit(SimulatedUnit *unit, const QHostAddress &oldAddress, const QHostAddress &newAddress);
+    void takeAddress(quint32 address);
+    void releaseAddress(quint32 address);
     bool reachesUnit(const QHostAddress &destination, const SimulatedUnit *unit) const;
 
     QList<SimulatedUnit *> m_units;
     QHash<quint32, QUdpSocket *> m_unitSockets; // by IPv4 address
+    QSet<quint32> m_taken; // addresses of this simulator's units, also held process-wide
     QUdpSocket *m_broadcastSocket = nullptr;
     QList<SimDatagram> m_log;
     QElapsedTimer m_clock;

@@ -1,7 +1,6 @@
 #include "channel/commandtext.h"
 #include "monitor/statusencoder.h"
 #include "monitor/statuslayout.h"
-#include "sim/unitdefaults.h"
 #include "sim/unitsimulator.h"
 
 #include <QNetworkDatagram>
@@ -48,7 +47,7 @@ public:
             read(replies);
         }
         // Anything beyond what was expected would show up now.
-        QTest::qWait(expected > 0 ? 50 : 0);
+        QTest::qWait(expected > 0 ? 25 : 0);
         read(replies);
         return replies;
     }
@@ -135,8 +134,7 @@ private slots:
     void liveChanges();
     void refusesUnitsItCannotRun_data();
     void refusesUnitsItCannotRun();
-    void factoryStateIsReadyToShip_data();
-    void factoryStateIsReadyToShip();
+    void twoSimulatorsShareTheHost();
 
 private:
     UnitSimulator *m_sim = nullptr;
@@ -575,50 +573,23 @@ void TestSimulator::refusesUnitsItCannotRun()
     QCOMPARE(m_sim->units().size(), 2);
 }
 
-void TestSimulator::factoryStateIsReadyToShip_data()
+void TestSimulator::twoSimulatorsShareTheHost()
 {
-    QTest::addColumn<QString>("model");
-    for (const UnitModel &model : UnitModels::all())
-        QTest::newRow(qPrintable(model.name)) << model.name;
-}
+    UnitSimulator second;
+    QCOMPARE(second.addUnit(UnitConfig{UnitA, "HV4", "2.09"}), nullptr);
+    QVERIFY(second.errorString().contains("two units"));
+    QVERIFY(second.addUnit(UnitConfig{QHostAddress("192.168.0.30"), "TK4K", "2.12"}));
+    Station station;
+    const QList<Reply> replies = station.exchange(CommandText::versionQuery(), QHostAddress("192.168.0.255"), 3);
+    QCOMPARE(senders(replies), (QStringList{"192.168.0.21", "192.168.0.254", "192.168.0.30"}));
+    QCOMPARE(station.ask(CommandText::versionQuery(), UnitA), QByteArray("HV4K v2.09\r"));
 
-// Every check of the readiness conditions passes on a new unit of each model.
-void TestSimulator::factoryStateIsReadyToShip()
-{
-    QFETCH(QString, model);
-    const UnitModel info = *UnitModels::find(model);
-    const UnitStatus s = UnitDefaults::factoryState(info, "2.09", QHostAddress("192.168.0.33"));
-    const auto suffix = [](const std::array<quint8, 6> &mac) {
-        return QString::asprintf("%.2X%.2X%.2X", mac[3], mac[4], mac[5]);
-    };
-    QVERIFY(s.danteMac[0] == 0x00 && s.danteMac[1] == 0x1D && s.danteMac[2] == 0xC1);
-    QVERIFY(s.controlMac[0] == 0x02 && s.controlMac[1] == 0x4B && s.controlMac[2] == 0x7D
-            && s.controlMac[3] == 0x00);
-    QVERIFY(s.danteName.toUpper().endsWith(suffix(s.danteMac)));
-    QVERIFY(s.localName.toUpper().endsWith(suffix(s.controlMac)));
-    QCOMPARE(s.danteMacText, QString::asprintf("%.2X:%.2X:%.2X:%.2X:%.2X:%.2X", s.danteMac[0],
-                                              s.danteMac[1], s.danteMac[2], s.danteMac[3],
-                                              s.danteMac[4], s.danteMac[5]));
-    QCOMPARE(s.unitErrorCode, quint8(0));
-    QVERIFY(s.ledIntensity >= 90);
-    QVERIFY(s.dipSwitchOff[0] && s.dipSwitchOff[1] && s.dipSwitchOff[2] && s.dipSwitchOff[3]);
-    QVERIFY(s.bootloaderVersion[0] * 1000 + s.bootloaderVersion[1] * 100 + s.bootloaderVersion[2] >= 1004);
-    const unsigned dante = s.danteFirmwareVersion[0] * 10000u + s.danteFirmwareVersion[1] * 100u
-                           + s.danteFirmwareVersion[2];
-    if (info.ultimoX) {
-        QCOMPARE(s.danteChipModel, QString("UltimoX2"));
-        QVERIFY(dante >= 40101);
-    } else {
-        QCOMPARE(s.danteChipModel, QString("Ultimo"));
-        QVERIFY(dante >= 31004);
-    }
-    QCOMPARE(s.danteImageProduct, info.intercom ? QString("TESK") : QString("HALVO"));
-    QVERIFY(s.ultimoBusOnline || !s.ultimoBusRequired);
-    QCOMPARE(int(s.qsysCorePort), info.intercom ? 5099 : 4099);
-    QCOMPARE(s.controlIpStored >> 8, 0xC0A800u);
-    QCOMPARE(s.networkStatus & (ControlStaticAddress | DanteDhcpOff), 0);
-    QVERIFY(s.danteIpMode != 4);
-    QCOMPARE(s.controlIpCurrent, QHostAddress("192.168.0.33").toIPv4Address());
+    // Removing a unit frees its address for another.
+    m_sim->removeUnit(m_a);
+    m_a = nullptr;
+    QVERIFY(station.exchange(CommandText::versionQuery(), UnitA, 0).isEmpty());
+    QVERIFY(second.addUnit(UnitConfig{UnitA, "HV16", "2.09"}));
+    QCOMPARE(station.ask(CommandText::versionQuery(), UnitA), QByteArray("HV16 v2.09\r"));
 }
 
 QTEST_GUILESS_MAIN(TestSimulator)
