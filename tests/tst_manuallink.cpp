@@ -1,8 +1,11 @@
+#include "support/messageboxdriver.h"
 #include "support/simulatorthread.h"
 #include "support/windowprobe.h"
 
 #include <QtTest>
 #include <QtWidgets>
+
+#include <optional>
 
 // The manual link panel against simulated units: what it opens with, how its
 // lamps and SEND follow the fields, and the push that gives a unit a new
@@ -29,28 +32,21 @@ private slots:
     void nonAsciiNamesFitTheUnitsFields();
     void ipv6AddressSentAsTyped();
     void addressChangeKeepsInvalidPanelLocked();
+    void clickOnAnotherUnitRetargetsThePush();
+    void clickOnAnotherUnitKeepsInvalidPanelLocked();
     void offlineUnitRefusedWhateverTheAnswer_data();
     void offlineUnitRefusedWhateverTheAnswer();
     void invalidDestinationRefusedBeforeAsking();
 
 private:
-    struct BoxSeen
-    {
-        bool shown = false;
-        QString text;
-        QString informativeText;
-        QMessageBox::StandardButtons buttons;
-        Qt::WindowModality modality = Qt::NonModal;
-        QWidget *parent = nullptr;
-    };
-
     void selectUnit(const QString &address, const QString &model);
     void openPanel();
     QStringList lampColours();
     void setAllFieldsValid();
-    // Runs `action` and answers the message box it opens with `answer`.
-    BoxSeen answerBox(QMessageBox::StandardButton answer, const std::function<void()> &action);
-    BoxSeen clickSend(QMessageBox::StandardButton answer);
+    // Clicks SEND and answers the box that follows; the box seen, if any.
+    std::optional<MessageBoxDriver::Seen> clickSend(QMessageBox::StandardButton answer);
+    // Clicks the detected unit's line in the list.
+    void clickListLine(const QString &address);
     QList<SimDatagram> linkDatagramsTo(const QString &address);
     // A simulated unit lives at `address` and has finished restarting.
     bool unitAnswersAt(const QString &address);
@@ -164,30 +160,24 @@ void TestManualLink::setAllFieldsValid()
     ui.m_txtUALStationID->setText(QStringLiteral("12"));
 }
 
-TestManualLink::BoxSeen TestManualLink::answerBox(QMessageBox::StandardButton answer,
-                                                  const std::function<void()> &action)
+std::optional<MessageBoxDriver::Seen>
+TestManualLink::clickSend(QMessageBox::StandardButton answer)
 {
-    BoxSeen seen;
-    QTimer watch;
-    watch.setInterval(10);
-    connect(&watch, &QTimer::timeout, &watch, [&] {
-        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-        if (!box)
-            return;
-        watch.stop();
-        seen = {true, box->text(), box->informativeText(), box->standardButtons(),
-                box->windowModality(), box->parentWidget()};
-        box->button(answer)->click();
-    });
-    watch.start();
-    action();
-    watch.stop();
-    return seen;
+    MessageBoxDriver driver;
+    driver.click(answer);
+    QTest::mouseClick(probe->ui().m_cmdUALGo, Qt::LeftButton);
+    if (driver.boxCount() == 0)
+        return std::nullopt;
+    return driver.lastBox();
 }
 
-TestManualLink::BoxSeen TestManualLink::clickSend(QMessageBox::StandardButton answer)
+void TestManualLink::clickListLine(const QString &address)
 {
-    return answerBox(answer, [this] { QTest::mouseClick(probe->ui().m_cmdUALGo, Qt::LeftButton); });
+    QListWidget *list = probe->ui().m_lstDetectedUnits;
+    const auto lines = [&] { return list->findItems(address + ' ', Qt::MatchStartsWith); };
+    QTRY_VERIFY_WITH_TIMEOUT(!lines().isEmpty(), 5000);
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                      list->visualItemRect(lines().first()).center());
 }
 
 QList<SimDatagram> TestManualLink::linkDatagramsTo(const QString &address)
@@ -422,14 +412,14 @@ void TestManualLink::pushGivesUnitNewIdentity()
         }
     });
 
-    const BoxSeen box = clickSend(QMessageBox::Yes);
-    QVERIFY(box.shown);
-    QCOMPARE(box.text, QStringLiteral("Are you sure?"));
-    QCOMPARE(box.informativeText,
+    const std::optional<MessageBoxDriver::Seen> box = clickSend(QMessageBox::Yes);
+    QVERIFY(box);
+    QCOMPARE(box->text, QStringLiteral("Are you sure?"));
+    QCOMPARE(box->informativeText,
              QStringLiteral("Station will reboot and load new connectivity information!!!"));
-    QCOMPARE(box.buttons, QMessageBox::Yes | QMessageBox::No);
-    QCOMPARE(box.modality, Qt::ApplicationModal);
-    QCOMPARE(box.parent, window.get());
+    QCOMPARE(box->buttons, QMessageBox::Yes | QMessageBox::No);
+    QCOMPARE(box->modality, Qt::ApplicationModal);
+    QCOMPARE(box->parent, window.get());
 
     QVERIFY(waitCursorWhileSending);
     QVERIFY(sendDisabledWhileSending);
@@ -494,7 +484,7 @@ void TestManualLink::nonAsciiNamesFitTheUnitsFields()
     QCOMPARE(colourOf(ui.imgUALReady_ND), QStringLiteral("olive"));
     sim->clearLog();
 
-    QVERIFY(clickSend(QMessageBox::Yes).shown);
+    QVERIFY(clickSend(QMessageBox::Yes));
     QTRY_COMPARE(linkDatagramsTo(PagingUnit).size(), 4);
     const QList<SimDatagram> sent = linkDatagramsTo(PagingUnit);
     QCOMPARE(sent[1].data, eAcute.repeated(32).toUtf8() + "NM\r");
@@ -517,7 +507,7 @@ void TestManualLink::ipv6AddressSentAsTyped()
     QVERIFY(ui.m_cmdUALGo->isEnabled());
     sim->clearLog();
 
-    QVERIFY(clickSend(QMessageBox::Yes).shown);
+    QVERIFY(clickSend(QMessageBox::Yes));
     QTRY_COMPARE(linkDatagramsTo(PagingUnit).size(), 4);
     QCOMPARE(linkDatagramsTo(PagingUnit).at(3).data,
              QByteArray("192.168.0.31,255.255.255.0,192.168.0.1,192.168.1.31,255.255.255.0,"
@@ -545,6 +535,59 @@ void TestManualLink::addressChangeKeepsInvalidPanelLocked()
     QVERIFY(ui.m_cmdUALGo->isEnabled());
 }
 
+void TestManualLink::clickOnAnotherUnitRetargetsThePush()
+{
+    openPanel();
+    Ui::HVTKUtilitiesClass &ui = probe->ui();
+    setAllFieldsValid();
+
+    clickListLine(IntercomUnit);
+    QCOMPARE(ui.m_txtIP->text(), IntercomUnit);
+    QCOMPARE(ui.m_lblUALDestinationIP->text(), IntercomUnit);
+    QCOMPARE(ui.m_cmdUALGo->text(), QStringLiteral("SEND TO ") + IntercomUnit);
+    QVERIFY(ui.m_fraManualLink->isVisible());
+    // the panel keeps what it holds
+    QCOMPARE(ui.m_txtUALControlIP->text(), NewControlIp);
+    QVERIFY(ui.m_cmdUALGo->isEnabled());
+
+    QTRY_VERIFY_WITH_TIMEOUT(probe->online() && probe->intercomModel(), 5000);
+    sim->clearLog();
+    QVERIFY(clickSend(QMessageBox::Yes));
+    QTRY_COMPARE(linkDatagramsTo(IntercomUnit).size(), 4);
+    QVERIFY(linkDatagramsTo(IntercomUnit).at(3).data.endsWith(",5012,1,1LX\r"));
+    QVERIFY(linkDatagramsTo(PagingUnit).isEmpty());
+    QTRY_VERIFY_WITH_TIMEOUT(unitAnswersAt(NewControlIp), 5000);
+    QCOMPARE(sim->run([](UnitSimulator &simulator) {
+                 return simulator.unit(QHostAddress(NewControlIp))->model();
+             }),
+             QStringLiteral("TK12X"));
+}
+
+void TestManualLink::clickOnAnotherUnitKeepsInvalidPanelLocked()
+{
+    openPanel();
+    Ui::HVTKUtilitiesClass &ui = probe->ui();
+    ui.m_txtUALStationID->setText(QStringLiteral("65537"));
+    QVERIFY(!ui.m_cmdUALGo->isEnabled());
+
+    clickListLine(IntercomUnit);
+    QCOMPARE(ui.m_cmdUALGo->text(), QStringLiteral("SEND TO ") + IntercomUnit);
+    QVERIFY(!ui.m_cmdUALGo->isEnabled());
+
+    // nor does a confirmed push get through by any other road
+    QTRY_VERIFY_WITH_TIMEOUT(probe->online(), 5000);
+    sim->clearLog();
+    MessageBoxDriver driver;
+    driver.click(QMessageBox::Yes);
+    QVERIFY(QMetaObject::invokeMethod(window.get(), "on_m_cmdUALGo_clicked"));
+    QCOMPARE(driver.boxCount(), 1);
+    QTest::qWait(400);
+    QVERIFY(linkDatagramsTo(IntercomUnit).isEmpty());
+    QVERIFY(linkDatagramsTo(PagingUnit).isEmpty());
+    QVERIFY(!probe->rawReplyExpected());
+    QVERIFY(ui.m_fraManualLink->isVisible());
+}
+
 void TestManualLink::offlineUnitRefusedWhateverTheAnswer_data()
 {
     QTest::addColumn<int>("answer");
@@ -562,7 +605,7 @@ void TestManualLink::offlineUnitRefusedWhateverTheAnswer()
     QVERIFY(ui.m_cmdUALGo->isEnabled());
     sim->clearLog();
 
-    QVERIFY(clickSend(QMessageBox::StandardButton(answer)).shown);
+    QVERIFY(clickSend(QMessageBox::StandardButton(answer)));
     QCOMPARE(ui.statusbar->currentMessage(),
              QStringLiteral("Status: Unable to send.  Destination unit appears offline."));
     QTest::qWait(400);
@@ -580,7 +623,7 @@ void TestManualLink::invalidDestinationRefusedBeforeAsking()
     QCOMPARE(ui.m_cmdUALGo->text(), QStringLiteral("SEND TO 192.168.0."));
     sim->clearLog();
 
-    QVERIFY(!clickSend(QMessageBox::Yes).shown); // a disabled button does nothing
+    QVERIFY(!clickSend(QMessageBox::Yes)); // a disabled button does nothing
     QVERIFY(QMetaObject::invokeMethod(window.get(), "on_m_cmdUALGo_clicked"));
     QCOMPARE(ui.statusbar->currentMessage(),
              QStringLiteral("Status: Unable to send.  Invalid destination IP."));
