@@ -115,8 +115,6 @@ private:
     // --- discovery (discovery/) ---
     // One scan tick's ageing of the detected-unit list.
     void ageDetectedUnits();
-    // Refreshes or appends the line of one unit answer.
-    void listUnitAnswer(const QHostAddress &sender, const QByteArray &datagram);
     // Lets the discovery socket hold the answers of a large site at once.
     void sizeBroadcastReceiveBuffer();
     bool m_bBroadcastBufferSized = false;

@@ -4,6 +4,7 @@
 #include "discovery/scanmask.h"
 #include "discovery/unitanswers.h"
 
+#include <QHash>
 #include <QListWidgetItem>
 #include <QNetworkDatagram>
 #include <QTimer>
@@ -15,6 +16,7 @@ constexpr int ScanInterval = 2000;
 // Room for the answers of a thousand units arriving at once (the kernel
 // caps it at its own maximum).
 constexpr int BroadcastReceiveBufferBytes = 8 * 1024 * 1024;
+constexpr int MaxAnswersPerNotification = 512;
 
 // Lines sort by plain string order of their text, whatever the locale.
 class DetectedUnitLine : public QListWidgetItem
@@ -55,15 +57,42 @@ void HVTKUtilities::scanNetwork()
     m_sockBroadcast->writeDatagram(query, QHostAddress(broadcast), CommandText::UnitPort);
 }
 
+// A broadcast may be answered by a thousand units at once. Each notification
+// takes every answer already waiting (up to a bound, so the window stays
+// responsive under a flood), finds existing lines through one index instead
+// of a search per answer, and sorts once. The list ends as if each datagram
+// had been handled on its own: it is sorted after every notification, and a
+// refreshed line keeps its text, hence its place.
 void HVTKUtilities::readPendingBroadcastResponse()
 {
-    if (m_sockBroadcast->hasPendingDatagrams()) {
+    QListWidget *list = ui.m_lstDetectedUnits;
+    QHash<QString, QListWidgetItem *> lines;
+    bool appended = false;
+    for (int read = 0; read < MaxAnswersPerNotification && m_sockBroadcast->hasPendingDatagrams(); ++read) {
         const QNetworkDatagram answer = m_sockBroadcast->receiveDatagram();
-        if (UnitAnswers::isUnitAnswer(answer.data()))
-            listUnitAnswer(answer.senderAddress(), answer.data());
+        if (!UnitAnswers::isUnitAnswer(answer.data()))
+            continue;
+        if (lines.isEmpty() && list->count() > 0) {
+            lines.reserve(list->count());
+            for (int row = 0; row < list->count(); ++row)
+                lines.insert(list->item(row)->text(), list->item(row));
+        }
+        m_nScanStep |= ScanMask::FrozenBit;
+        const QString text = UnitAnswers::lineText(answer.senderAddress(), answer.data());
+        QListWidgetItem *line = lines.value(text);
+        if (line) {
+            line->setData(Qt::UserRole, UnitAnswers::FreshAge);
+            line->setForeground(Qt::black);
+            continue;
+        }
+        line = new DetectedUnitLine(text, list);
+        line->setData(Qt::UserRole, UnitAnswers::FreshAge);
+        lines.insert(text, line);
+        appended = true;
     }
-    ui.m_lstDetectedUnits->sortItems(Qt::AscendingOrder);
-    ui.m_lblDiscoveredUnitCount->setText(tr("Found: %1").arg(ui.m_lstDetectedUnits->count()));
+    if (appended)
+        list->sortItems(Qt::AscendingOrder);
+    ui.m_lblDiscoveredUnitCount->setText(tr("Found: %1").arg(list->count()));
 }
 
 void HVTKUtilities::on_m_txtScanSM_textChanged()
@@ -94,23 +123,6 @@ void HVTKUtilities::ageDetectedUnits()
             line->setForeground(Qt::red);
         line->setData(Qt::UserRole, ageing.age);
     }
-}
-
-void HVTKUtilities::listUnitAnswer(const QHostAddress &sender, const QByteArray &datagram)
-{
-    m_nScanStep |= ScanMask::FrozenBit;
-    const QString text = UnitAnswers::lineText(sender, datagram);
-    QListWidget *list = ui.m_lstDetectedUnits;
-    for (int row = 0; row < list->count(); ++row) {
-        QListWidgetItem *line = list->item(row);
-        if (line->text() == text) {
-            line->setData(Qt::UserRole, UnitAnswers::FreshAge);
-            line->setForeground(Qt::black);
-            return;
-        }
-    }
-    auto *line = new DetectedUnitLine(text, list);
-    line->setData(Qt::UserRole, UnitAnswers::FreshAge);
 }
 
 void HVTKUtilities::sizeBroadcastReceiveBuffer()

@@ -1,0 +1,571 @@
+#include "sim/unitsimulator.h"
+#include "support/windowprobe.h"
+
+#include <QtTest>
+#include <QtWidgets>
+
+#include <memory>
+
+// The discovery scan end to end: the real window broadcasts on the private
+// LAN, simulated units answer, and the detected-unit list follows.
+class TestDiscovery : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void maskStepsOnTheTimer();
+    void maskStepsWithoutUnits();
+    void debugLines_data();
+    void debugLines();
+    void firstAnswerFreezesMask();
+    void repeatedAndChangedAnswers();
+    void linesAge();
+    void plainStringOrder();
+    void userAddressRestartsStepping();
+    void focusKeepsMaskField();
+    void typedMaskStays();
+    void setGlobal();
+    void clickSelectsUnit();
+    void identifyOnClick_data();
+    void identifyOnClick();
+    void identifyInvalidAddress();
+
+private:
+    // One scan tick, as the timer would run it.
+    void tick() { QVERIFY(QMetaObject::invokeMethod(window.get(), "scanNetwork")); }
+    SimulatedUnit *addUnit(const QString &address, const QString &mask = QStringLiteral("255.255.255.0"));
+    QListWidget *list() { return probe->ui().m_lstDetectedUnits; }
+    QListWidgetItem *line(const QString &address) const;
+    int age(const QString &address) const;
+    bool isRed(const QString &address) const;
+    void waitForAnswer(const QString &address);
+    void showWindow();
+
+    std::unique_ptr<HVTKUtilities> window;
+    std::unique_ptr<WindowProbe> probe;
+    std::unique_ptr<UnitSimulator> simulator;
+};
+
+namespace {
+
+// The discovery lines the scan writes to the debug log.
+QStringList s_scanLog;
+
+void recordScanLine(QtMsgType type, const QMessageLogContext &, const QString &message)
+{
+    if (type == QtDebugMsg
+        && (message.startsWith(QLatin1String("IP: ")) || message.startsWith(QLatin1String("SM: "))
+            || message.startsWith(QLatin1String("BC: "))))
+        s_scanLog << message;
+}
+
+// Stands where units would listen and records every discovery datagram
+// (those sent from the discovery port), with the address it was sent to.
+class BroadcastWatcher : public QObject
+{
+public:
+    struct Seen
+    {
+        QByteArray data;
+        QHostAddress destination;
+    };
+
+    // Records the datagrams from the discovery port only, or all of them.
+    explicit BroadcastWatcher(bool discoveryOnly = true)
+    {
+        QVERIFY(m_socket.bind(QHostAddress::AnyIPv4, 2638,
+                              QUdpSocket::ShareAddress | QUdpSocket::ReuseAddressHint));
+        connect(&m_socket, &QUdpSocket::readyRead, this, [this, discoveryOnly] {
+            while (m_socket.hasPendingDatagrams()) {
+                const QNetworkDatagram datagram = m_socket.receiveDatagram();
+                if (!discoveryOnly || datagram.senderPort() == 1235)
+                    seen.append({datagram.data(), datagram.destinationAddress()});
+            }
+        });
+    }
+    QStringList destinations() const
+    {
+        QStringList result;
+        for (const Seen &datagram : seen)
+            result << QHostAddress(datagram.destination.toIPv4Address()).toString();
+        return result;
+    }
+
+    QList<Seen> seen;
+
+private:
+    QUdpSocket m_socket;
+};
+
+int countOf(const QList<QByteArray> &datagrams, const QByteArray &wanted)
+{
+    return int(std::count(datagrams.cbegin(), datagrams.cend(), wanted));
+}
+
+} // namespace
+
+void TestDiscovery::initTestCase()
+{
+    // Sorting must not depend on the user's locale: under an English
+    // collation "Halvo" would come before "HV4K".
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+}
+
+void TestDiscovery::init()
+{
+    simulator = std::make_unique<UnitSimulator>();
+    window = std::make_unique<HVTKUtilities>();
+    probe = std::make_unique<WindowProbe>(*window);
+    QCOMPARE(probe->ui().m_txtIP->text(), QStringLiteral("192.168.0.254"));
+    // Ticks come from the test, not the timer, unless a test says otherwise.
+    probe->scanTimer()->stop();
+    s_scanLog.clear();
+}
+
+void TestDiscovery::cleanup()
+{
+    qInstallMessageHandler(nullptr);
+    probe.reset();
+    window.reset();
+    simulator.reset();
+}
+
+SimulatedUnit *TestDiscovery::addUnit(const QString &address, const QString &mask)
+{
+    SimulatedUnit *unit = simulator->addUnit(UnitConfig{QHostAddress(address)});
+    if (!unit)
+        qWarning("%s", qPrintable(simulator->errorString()));
+    else
+        unit->updateStatus([mask](UnitStatus &status) {
+            status.controlSubnetMask = QHostAddress(mask).toIPv4Address();
+        });
+    return unit;
+}
+
+QListWidgetItem *TestDiscovery::line(const QString &address) const
+{
+    QListWidget *units = probe->ui().m_lstDetectedUnits;
+    for (int row = 0; row < units->count(); ++row) {
+        if (units->item(row)->text().startsWith(address.leftJustified(17)))
+            return units->item(row);
+    }
+    return nullptr;
+}
+
+int TestDiscovery::age(const QString &address) const
+{
+    QListWidgetItem *item = line(address);
+    return item ? item->data(Qt::UserRole).toInt() : -1;
+}
+
+bool TestDiscovery::isRed(const QString &address) const
+{
+    QListWidgetItem *item = line(address);
+    return item && item->foreground().color() == QColor(Qt::red);
+}
+
+void TestDiscovery::waitForAnswer(const QString &address)
+{
+    QTRY_COMPARE(age(address), 5);
+    // Let the second answer of a tick that sent twice arrive as well.
+    QTest::qWait(50);
+}
+
+void TestDiscovery::showWindow()
+{
+    window->show();
+    window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window.get()));
+}
+
+// The first tick follows 100 ms after start, the next 2 s later.
+void TestDiscovery::maskStepsOnTheTimer()
+{
+    BroadcastWatcher watcher;
+    window.reset();
+    probe.reset();
+    QElapsedTimer clock;
+    clock.start();
+    window = std::make_unique<HVTKUtilities>();
+    probe = std::make_unique<WindowProbe>(*window);
+    QLineEdit *mask = probe->ui().m_txtScanSM;
+
+    QCOMPARE(mask->text(), QString());
+    QTRY_COMPARE_WITH_TIMEOUT(mask->text(), QStringLiteral("255.255.255.0"), 1000);
+    const qint64 first = clock.elapsed();
+    QVERIFY2(first < 1000, qPrintable(QString::number(first)));
+    QCOMPARE(probe->scanTimer()->interval(), 2000);
+
+    QTRY_COMPARE_WITH_TIMEOUT(mask->text(), QStringLiteral("255.255.255.192"), 3500);
+    const qint64 second = clock.elapsed() - first;
+    QVERIFY2(second > 1500 && second < 3000, qPrintable(QString::number(second)));
+    QTRY_COMPARE(watcher.destinations(),
+                 (QStringList{"192.168.0.255", "192.168.0.255", "192.168.0.63", "192.168.0.63"}));
+    for (const BroadcastWatcher::Seen &datagram : watcher.seen)
+        QCOMPARE(datagram.data, QByteArray("?V\r"));
+}
+
+// With nobody answering, the mask cycles through four masks; each change
+// empties the list and sends the query twice.
+void TestDiscovery::maskStepsWithoutUnits()
+{
+    BroadcastWatcher watcher;
+    QLineEdit *mask = probe->ui().m_txtScanSM;
+    const QStringList masks{"255.255.255.0", "255.255.255.192", "255.255.255.240",
+                            "255.255.255.252", "255.255.255.0", "255.255.255.192"};
+    const QStringList broadcasts{"192.168.0.255", "192.168.0.63", "192.168.0.15",
+                                 "192.168.0.3",   "192.168.0.255", "192.168.0.63"};
+    for (int i = 0; i < masks.size(); ++i) {
+        list()->addItem(QStringLiteral("192.168.0.99     HV4 v1.00"));
+        tick();
+        QCOMPARE(mask->text(), masks[i]);
+        QCOMPARE(list()->count(), 0);
+        QVERIFY(!probe->scanMaskEdited());
+        QTRY_COMPARE(watcher.seen.size(), 2 * (i + 1));
+        QCOMPARE(watcher.destinations().mid(2 * i), (QStringList{broadcasts[i], broadcasts[i]}));
+    }
+    QCOMPARE(probe->scanStep(), quint8(3));
+}
+
+void TestDiscovery::debugLines_data()
+{
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<QString>("mask");
+    QTest::addColumn<QStringList>("lines");
+    QTest::newRow("/24") << "192.168.5.77" << "255.255.255.0"
+                         << QStringList{"IP: 192.168.5.1", "SM: 255.255.255.0", "BC: 192.168.5.255"};
+    QTest::newRow("/26") << "192.168.5.77" << "255.255.255.192"
+                         << QStringList{"IP: 192.168.5.1", "SM: 255.255.255.192", "BC: 192.168.5.63"};
+    QTest::newRow("/26, high last octet")
+        << "192.168.5.200" << "255.255.255.192"
+        << QStringList{"IP: 192.168.5.1", "SM: 255.255.255.192", "BC: 192.168.5.63"};
+    QTest::newRow("address field not an address")
+        << "192.168.5" "x" << "255.255.255.0"
+        << QStringList{"IP: 0.0.0.1", "SM: 255.255.255.0", "BC: 0.0.0.255"};
+    QTest::newRow("mask field not an address")
+        << "192.168.5.77" << "mask"
+        << QStringList{"IP: 192.168.5.1", "SM: 0.0.0.0", "BC: 255.255.255.255"};
+}
+
+void TestDiscovery::debugLines()
+{
+    QFETCH(QString, address);
+    QFETCH(QString, mask);
+    QFETCH(QStringList, lines);
+    probe->ui().m_txtIP->setText(address);
+    probe->ui().m_txtScanSM->setText(mask);
+    qInstallMessageHandler(recordScanLine);
+    s_scanLog.clear();
+    tick();
+    QCOMPARE(s_scanLog, lines);
+    QCOMPARE(probe->ui().m_txtScanSM->text(), mask);
+}
+
+// A unit on a /26 hears the second mask's broadcast only; its answer stops the
+// stepping there.
+void TestDiscovery::firstAnswerFreezesMask()
+{
+    SimulatedUnit *unit = addUnit("192.168.0.21", "255.255.255.192");
+    QVERIFY(unit);
+    QLineEdit *mask = probe->ui().m_txtScanSM;
+
+    tick();
+    QTest::qWait(200);
+    QCOMPARE(list()->count(), 0);
+    QCOMPARE(probe->scanStep() & 0x80, 0);
+
+    tick();
+    QCOMPARE(mask->text(), QStringLiteral("255.255.255.192"));
+    waitForAnswer("192.168.0.21");
+    QCOMPARE(probe->scanStep() & 0x80, 0x80);
+    QCOMPARE(list()->count(), 1);
+    QCOMPARE(list()->item(0)->text(),
+             QStringLiteral("192.168.0.21     ") + QString::fromUtf8(unit->versionText()));
+    QCOMPARE(probe->ui().m_lblDiscoveredUnitCount->text(), QStringLiteral("Found: 1"));
+
+    const int queries = countOf(simulator->received(unit), "?V\r");
+    for (int i = 0; i < 3; ++i) {
+        tick();
+        QCOMPARE(mask->text(), QStringLiteral("255.255.255.192"));
+        waitForAnswer("192.168.0.21");
+    }
+    QCOMPARE(countOf(simulator->received(unit), "?V\r"), queries + 3);
+    QCOMPARE(list()->count(), 1);
+}
+
+// The same answer twice is one line; a changed answer is a second line, and
+// the old one ages out at the sixth tick after its last answer.
+void TestDiscovery::repeatedAndChangedAnswers()
+{
+    SimulatedUnit *unit = addUnit("192.168.0.21");
+    QVERIFY(unit);
+    tick();
+    waitForAnswer("192.168.0.21");
+    QCOMPARE(countOf(simulator->sent(unit), unit->versionText()), 2);
+    QCOMPARE(list()->count(), 1);
+    const QString oldLine = list()->item(0)->text();
+
+    unit->setFirmware(QStringLiteral("2.10"));
+    const QString newLine = QStringLiteral("192.168.0.21     ") + QString::fromUtf8(unit->versionText());
+    QVERIFY(newLine != oldLine);
+    for (int t = 1; t <= 6; ++t) {
+        tick();
+        QTRY_VERIFY(!list()->findItems(newLine, Qt::MatchExactly).isEmpty());
+        QTRY_COMPARE(list()->findItems(newLine, Qt::MatchExactly).first()->data(Qt::UserRole).toInt(), 5);
+        const QList<QListWidgetItem *> old = list()->findItems(oldLine, Qt::MatchExactly);
+        QCOMPARE(old.size(), t < 6 ? 1 : 0);
+        QCOMPARE(probe->ui().m_lblDiscoveredUnitCount->text(),
+                 QStringLiteral("Found: %1").arg(t < 6 ? 2 : 1));
+        if (t < 6)
+            QCOMPARE(old.first()->data(Qt::UserRole).toInt(), 5 - t);
+    }
+}
+
+// A unit that answers every tick stays black; one that misses ticks turns red
+// until it answers again, and its line goes at the sixth missed tick.
+void TestDiscovery::linesAge()
+{
+    SimulatedUnit *steady = addUnit("192.168.0.21");
+    SimulatedUnit *lost = addUnit("192.168.0.22");
+    SimulatedUnit *late = addUnit("192.168.0.23");
+    QVERIFY(steady && lost && late);
+    tick();
+    waitForAnswer("192.168.0.22");
+    waitForAnswer("192.168.0.23");
+    lost->setSilent(true);
+    late->setSilent(true);
+
+    const auto step = [this] {
+        tick();
+        waitForAnswer("192.168.0.21");
+        QVERIFY(!isRed("192.168.0.21"));
+    };
+
+    step();
+    QCOMPARE(age("192.168.0.22"), 4);
+    QVERIFY(!isRed("192.168.0.22"));
+    QVERIFY(!isRed("192.168.0.23"));
+
+    step();
+    QVERIFY(isRed("192.168.0.22"));
+    QVERIFY(isRed("192.168.0.23"));
+
+    late->setSilent(false);
+    step();
+    waitForAnswer("192.168.0.23");
+    QCOMPARE(line("192.168.0.23")->foreground().color(), QColor(Qt::black));
+    QVERIFY(isRed("192.168.0.22"));
+    QCOMPARE(age("192.168.0.22"), 2);
+
+    step();
+    step();
+    QCOMPARE(age("192.168.0.22"), 0);
+    QCOMPARE(list()->count(), 3);
+    step();
+    QVERIFY(!line("192.168.0.22"));
+    QCOMPARE(list()->count(), 2);
+    QTRY_COMPARE(age("192.168.0.23"), 5);
+    QCOMPARE(probe->ui().m_lblDiscoveredUnitCount->text(), QStringLiteral("Found: 2"));
+}
+
+// Lines sort by their text as plain strings: .10 before .9, and "HV..."
+// before "Halvo..." from the same address.
+void TestDiscovery::plainStringOrder()
+{
+    SimulatedUnit *nine = addUnit("192.168.0.9");
+    SimulatedUnit *ten = addUnit("192.168.0.10");
+    SimulatedUnit *hundred = addUnit("192.168.0.100");
+    QVERIFY(nine && ten && hundred);
+    nine->setNextReply("Halvo v1.00");
+    tick();
+    waitForAnswer("192.168.0.9");
+    waitForAnswer("192.168.0.10");
+    waitForAnswer("192.168.0.100");
+    QStringList texts;
+    for (int row = 0; row < list()->count(); ++row)
+        texts << list()->item(row)->text();
+    QCOMPARE(texts, (QStringList{"192.168.0.10     " + QString::fromUtf8(ten->versionText()),
+                                 "192.168.0.100    " + QString::fromUtf8(hundred->versionText()),
+                                 "192.168.0.9      " + QString::fromUtf8(nine->versionText()),
+                                 "192.168.0.9      Halvo v1.00"}));
+    QCOMPARE(probe->ui().m_lblDiscoveredUnitCount->text(), QStringLiteral("Found: 4"));
+}
+
+// A typed address restarts the stepping; the list empties at the first tick
+// that changes the mask.
+void TestDiscovery::userAddressRestartsStepping()
+{
+    QVERIFY(addUnit("192.168.0.21"));
+    tick();
+    waitForAnswer("192.168.0.21");
+    QCOMPARE(probe->scanStep() & 0x80, 0x80);
+
+    QTest::keyClick(probe->ui().m_txtIP, Qt::Key_Backspace);
+    QCOMPARE(probe->scanStep(), quint8(7));
+    probe->ui().m_txtIP->setText(QStringLiteral("192.168.1.200"));
+
+    tick();
+    QCOMPARE(probe->ui().m_txtScanSM->text(), QStringLiteral("255.255.255.0"));
+    QCOMPARE(list()->count(), 1);
+    tick();
+    QCOMPARE(probe->ui().m_txtScanSM->text(), QStringLiteral("255.255.255.192"));
+    QCOMPARE(list()->count(), 0);
+}
+
+void TestDiscovery::focusKeepsMaskField()
+{
+    showWindow();
+    QLineEdit *mask = probe->ui().m_txtScanSM;
+    mask->setFocus();
+    QTRY_VERIFY(mask->hasFocus());
+    tick();
+    tick();
+    QCOMPARE(mask->text(), QString());
+    QCOMPARE(probe->scanStep(), quint8(1));
+
+    probe->ui().m_txtIP->setFocus();
+    QTRY_VERIFY(!mask->hasFocus());
+    tick();
+    QCOMPARE(mask->text(), QStringLiteral("255.255.255.192"));
+}
+
+// Entering a mask clears the list and scans at once; the mask then stays.
+void TestDiscovery::typedMaskStays()
+{
+    QVERIFY(addUnit("192.168.0.21"));
+    showWindow();
+    tick();
+    waitForAnswer("192.168.0.21");
+
+    QLineEdit *mask = probe->ui().m_txtScanSM;
+    mask->setFocus();
+    mask->selectAll();
+    qInstallMessageHandler(recordScanLine);
+    mask->insert(QStringLiteral("255.255.255.128"));
+    QCOMPARE(list()->count(), 0);
+    QVERIFY(probe->scanMaskEdited());
+    QCOMPARE(s_scanLog, (QStringList{"IP: 192.168.0.1", "SM: 255.255.255.128", "BC: 192.168.0.127"}));
+
+    probe->ui().m_txtIP->setFocus();
+    QTRY_VERIFY(!mask->hasFocus());
+    probe->scanStep() = 7; // stepping again, as after a typed address
+    for (int i = 0; i < 3; ++i) {
+        s_scanLog.clear();
+        tick();
+        QCOMPARE(mask->text(), QStringLiteral("255.255.255.128"));
+        QCOMPARE(s_scanLog.constLast(), QStringLiteral("BC: 192.168.0.127"));
+    }
+    QTest::qWait(200);
+    QCOMPARE(list()->count(), 0); // the unit's subnet is not scanned any more
+}
+
+// "Set Global" scans at once to the limited broadcast, which every unit hears.
+void TestDiscovery::setGlobal()
+{
+    BroadcastWatcher watcher;
+    showWindow();
+    tick();
+    QTRY_COMPARE(watcher.seen.size(), 2);
+    list()->addItem(QStringLiteral("192.168.0.99     HV4 v1.00"));
+
+    QTest::mouseClick(probe->ui().m_cmdBdcstSMSelect, Qt::LeftButton);
+    QCOMPARE(probe->ui().m_txtScanSM->text(), QStringLiteral("0.0.0.0"));
+    QCOMPARE(list()->count(), 0);
+    QTRY_COMPARE(watcher.seen.size(), 3);
+    QCOMPARE(watcher.destinations().constLast(), QStringLiteral("255.255.255.255"));
+    QCOMPARE(watcher.seen.constLast().data, QByteArray("?V\r"));
+
+    tick();
+    QCOMPARE(probe->ui().m_txtScanSM->text(), QStringLiteral("0.0.0.0"));
+    QTRY_COMPARE(watcher.seen.size(), 4);
+    QCOMPARE(watcher.destinations().constLast(), QStringLiteral("255.255.255.255"));
+}
+
+// A click puts the line's address, and nothing else, into the IP field and
+// polls it at once; the discovery mask stays frozen.
+void TestDiscovery::clickSelectsUnit()
+{
+    QVERIFY(addUnit("192.168.0.21"));
+    showWindow();
+    tick();
+    waitForAnswer("192.168.0.21");
+    QTest::qWait(300); // the first poll of the default address is over
+
+    QSignalSpy polls(probe->pollTimer(), &QTimer::timeout);
+    QElapsedTimer clock;
+    clock.start();
+    QListWidgetItem *item = line("192.168.0.21");
+    QTest::mouseClick(list()->viewport(), Qt::LeftButton, {}, list()->visualItemRect(item).center());
+    QCOMPARE(probe->ui().m_txtIP->text(), QStringLiteral("192.168.0.21"));
+    QVERIFY(!probe->ipSetByProgram());
+    QCOMPARE(probe->pollTimer()->interval(), 10);
+    QVERIFY(probe->pollTimer()->isActive());
+    QTRY_VERIFY_WITH_TIMEOUT(polls.count() >= 1, 1000);
+    QVERIFY2(clock.elapsed() < 1000, qPrintable(QString::number(clock.elapsed())));
+    QCOMPARE(probe->scanStep() & 0x80, 0x80);
+    QCOMPARE(probe->ui().m_txtIP->styleSheet(), QStringLiteral("QLineEdit { background :  }"));
+    QCOMPARE(probe->ui().m_cmdUALGo->text(), QStringLiteral("SEND TO 192.168.0.21"));
+}
+
+void TestDiscovery::identifyOnClick_data()
+{
+    QTest::addColumn<bool>("ticked");
+    QTest::addColumn<int>("identifies");
+    QTest::newRow("ticked") << true << 1;
+    QTest::newRow("cleared") << false << 0;
+}
+
+void TestDiscovery::identifyOnClick()
+{
+    QFETCH(bool, ticked);
+    QFETCH(int, identifies);
+    SimulatedUnit *unit = addUnit("192.168.0.21");
+    QVERIFY(unit);
+    showWindow();
+    tick();
+    waitForAnswer("192.168.0.21");
+    probe->ui().m_chkIdentifyOnClick->setChecked(ticked);
+    const QString statusBefore = probe->ui().statusbar->currentMessage();
+
+    QListWidgetItem *item = line("192.168.0.21");
+    QTest::mouseClick(list()->viewport(), Qt::LeftButton, {}, list()->visualItemRect(item).center());
+    QCOMPARE(probe->ui().m_txtIP->text(), QStringLiteral("192.168.0.21"));
+    if (ticked) {
+        QCOMPARE(probe->ui().statusbar->currentMessage(), QStringLiteral("Status: Identify sent..."));
+        QVERIFY(probe->awaitingReply());
+        QVERIFY(!probe->pollTimer()->isActive());
+        QTRY_COMPARE(countOf(unit->requests(), "PIHV\r"), 1);
+    } else {
+        QCOMPARE(probe->ui().statusbar->currentMessage(), statusBefore);
+    }
+    QTest::qWait(300);
+    QCOMPARE(countOf(unit->requests(), "PIHV\r"), identifies);
+    QCOMPARE(unit->identifyCount(), identifies);
+}
+
+void TestDiscovery::identifyInvalidAddress()
+{
+    BroadcastWatcher watcher(false);
+    showWindow();
+    probe->ui().m_chkIdentifyOnClick->setChecked(true);
+    list()->addItem(QStringLiteral("unit-21          HV4K v2.09"));
+    const bool polling = probe->pollTimer()->isActive();
+
+    QListWidgetItem *item = list()->item(0);
+    QTest::mouseClick(list()->viewport(), Qt::LeftButton, {}, list()->visualItemRect(item).center());
+    QCOMPARE(probe->ui().m_txtIP->text(), QStringLiteral("unit-21"));
+    QCOMPARE(probe->ui().statusbar->currentMessage(),
+             QStringLiteral("Status: Unable to identify.  Invalid IP."));
+    QVERIFY(!probe->awaitingReply());
+    QCOMPARE(probe->pollTimer()->isActive(), polling);
+    QTest::qWait(200);
+    for (const BroadcastWatcher::Seen &datagram : watcher.seen)
+        QVERIFY(datagram.data != "PIHV\r");
+}
+
+QTEST_MAIN(TestDiscovery)
+#include "tst_discovery.moc"
