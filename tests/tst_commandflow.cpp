@@ -345,22 +345,26 @@ void TestCommandFlow::macAddress_data()
 {
     QTest::addColumn<QString>("model");
     QTest::addColumn<bool>("typeBoxShown");
+    QTest::addColumn<int>("macType");
     QTest::addColumn<QString>("mac");
     QTest::addColumn<QByteArray>("command");
 
     // An UltimoX-class build never shows the type box; a hidden box holding
     // "DanteRef" adds nothing.
-    QTest::newRow("type box hidden") << "HV4K" << false << "02:4B:7D:00:12:34"
+    QTest::newRow("type box hidden") << "HV4K" << false << 1 << "02:4B:7D:00:12:34"
                                      << QByteArray("02:4B:7D:00:12:34MC\r");
     // A compatibility build whose Ultimo bus is down asks for the Dante reference.
-    QTest::newRow("type box shown, DanteRef") << "HV16" << true << "00:1D:C1:07:AB:CD"
+    QTest::newRow("type box shown, DanteRef") << "HV16" << true << 1 << "00:1D:C1:07:AB:CD"
                                               << QByteArray("00:1D:C1:07:AB:CDUMC\r");
+    QTest::newRow("type box shown, Local") << "HV16" << true << 0 << "02:4B:7D:00:12:34"
+                                           << QByteArray("02:4B:7D:00:12:34MC\r");
 }
 
 void TestCommandFlow::macAddress()
 {
     QFETCH(QString, model);
     QFETCH(bool, typeBoxShown);
+    QFETCH(int, macType);
     QFETCH(QString, mac);
     QFETCH(QByteArray, command);
 
@@ -368,7 +372,7 @@ void TestCommandFlow::macAddress()
     switchPrivateModeOn();
     WindowProbe w = probe();
     QTRY_COMPARE(w.ui().m_cmbMacType->isVisibleTo(m_window.get()), typeBoxShown);
-    w.ui().m_cmbMacType->setCurrentIndex(1);
+    w.ui().m_cmbMacType->setCurrentIndex(macType);
     w.ui().m_txtMAC->setText(mac);
 
     waitForQuietChannel();
@@ -377,7 +381,7 @@ void TestCommandFlow::macAddress()
     waitForAnswer();
     QCOMPARE(commands(), QList<QByteArray>{command});
     QCOMPARE(w.ui().statusbar->currentMessage(), QStringLiteral("Status: Success [R]"));
-    const QString changed = typeBoxShown ? m_unit->status().danteMacText
+    const QString changed = macType == 1 && typeBoxShown ? m_unit->status().danteMacText
                                          : m_unit->status().controlMacText;
     QCOMPARE(changed, mac);
 }

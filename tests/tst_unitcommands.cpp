@@ -20,19 +20,8 @@ private slots:
     void commandsWithoutQuestion();
     void refusedForInvalidAddress_data();
     void refusedForInvalidAddress();
-    void ledToggleCycle_data();
-    void ledToggleCycle();
-    void handsetMuteDigit_data();
-    void handsetMuteDigit();
-    void rebootQuestion_data();
-    void rebootQuestion();
-    void defaultsQuestion_data();
-    void defaultsQuestion();
-    void assemblyAsksOncePerRun();
-    void assemblyCancelReturnsToUnknown();
-    void assemblyUnknownIsRefused();
-    void macTypeSuffix_data();
-    void macTypeSuffix();
+    void questionBoxes_data();
+    void questionBoxes();
     void intensitySetByProgramSendsNothing();
     void aboutBox();
     void notesBox();
@@ -213,252 +202,69 @@ void TestUnitCommands::refusedForInvalidAddress()
     QVERIFY(m_unit->datagrams().isEmpty());
 }
 
-void TestUnitCommands::ledToggleCycle_data()
+void TestUnitCommands::questionBoxes_data()
 {
-    QTest::addColumn<int>("ledCount");
-    QTest::addColumn<QList<QByteArray>>("sequence");
+    QTest::addColumn<QByteArray>("slot");
+    QTest::addColumn<int>("assemblyIndex");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("informativeText");
+    QTest::addColumn<int>("buttons");
+    QTest::addColumn<int>("cautiousButton");
 
-    const QByteArray green("*LNSGCSI\r"), red("*LNSRCSI\r"), orange("*LNSOCSI\r"), off("*LFSSI\r");
-    QTest::newRow("4 LEDs") << 4 << QList<QByteArray>{green, red, orange, off, green, red};
-    QTest::newRow("12 LEDs") << 12 << QList<QByteArray>{green, off, green, off};
-    QTest::newRow("16 LEDs") << 16 << QList<QByteArray>{green, off, green, off};
-    QTest::newRow("32 LEDs") << 32 << QList<QByteArray>{green, off, green};
+    QTest::newRow("reboot") << QByteArray("reboot") << 10 << "Are you sure?" << QString()
+                            << int(QMessageBox::Yes | QMessageBox::No) << int(QMessageBox::No);
+    QTest::newRow("defaults") << QByteArray("loadDefaults") << 10
+                              << "THIS WILL ERASE ALL THE USER SETTINGS!!!" << "Please confirm."
+                              << int(QMessageBox::RestoreDefaults | QMessageBox::Abort)
+                              << int(QMessageBox::Abort);
+    QTest::newRow("assembly, first of the run")
+        << QByteArray("on_m_cmdSetProdAssembly_clicked") << 5
+        << "Default settings will be loaded." << "Do you want to continue?"
+        << int(QMessageBox::Ok | QMessageBox::Cancel) << int(QMessageBox::Cancel);
+    QTest::newRow("assembly UNKNOWN") << QByteArray("on_m_cmdSetProdAssembly_clicked") << 10
+                                      << "Invalid model selected."
+                                      << "Please select a valid model." << int(QMessageBox::Ok)
+                                      << int(QMessageBox::Ok);
 }
 
-void TestUnitCommands::ledToggleCycle()
+// Each question as the user sees it, answered with Escape: nothing is sent
+// and polling goes on. (The answers that send are in tst_commandflow.)
+void TestUnitCommands::questionBoxes()
 {
-    QFETCH(int, ledCount);
-    QFETCH(QList<QByteArray>, sequence);
+    QFETCH(QByteArray, slot);
+    QFETCH(int, assemblyIndex);
+    QFETCH(QString, text);
+    QFETCH(QString, informativeText);
+    QFETCH(int, buttons);
+    QFETCH(int, cautiousButton);
 
     WindowProbe w = probe();
-    w.ledCount() = quint8(ledCount);
-    w.ledToggleStep() = 1; // where going offline leaves it
-    for (int press = 0; press < sequence.size(); ++press) {
-        run("ledStateToggle");
-        QCOMPARE(w.ui().statusbar->currentMessage(), QStringLiteral("Status: Toggling LEDs..."));
-        QTRY_COMPARE(m_unit->datagrams().size(), press + 1);
-    }
-    QCOMPARE(m_unit->payloads(), sequence);
-}
-
-void TestUnitCommands::handsetMuteDigit_data()
-{
-    QTest::addColumn<bool>("muted");
-    QTest::addColumn<QByteArray>("datagram");
-    QTest::newRow("not muted: mute") << false << QByteArray("1HMHV\r");
-    QTest::newRow("muted: unmute") << true << QByteArray("0HMHV\r");
-}
-
-void TestUnitCommands::handsetMuteDigit()
-{
-    QFETCH(bool, muted);
-    QFETCH(QByteArray, datagram);
-
-    WindowProbe w = probe();
-    w.status().handsetMuted = muted;
-    run("muteHandsetToggle");
-    QCOMPARE(w.ui().statusbar->currentMessage(), QStringLiteral("Status: Handset mute..."));
-    QVERIFY(w.awaitingReply());
-    QTRY_COMPARE(m_unit->payloads(), QList<QByteArray>{datagram});
-    // The next status reply, not the command, changes the state.
-    QCOMPARE(w.status().handsetMuted, muted);
-}
-
-void TestUnitCommands::rebootQuestion_data()
-{
-    QTest::addColumn<int>("answer"); // NoButton: Escape key
-    QTest::addColumn<bool>("sent");
-    QTest::newRow("No") << int(QMessageBox::No) << false;
-    QTest::newRow("Escape") << int(QMessageBox::NoButton) << false;
-    QTest::newRow("Yes") << int(QMessageBox::Yes) << true;
-}
-
-void TestUnitCommands::rebootQuestion()
-{
-    QFETCH(int, answer);
-    QFETCH(bool, sent);
-
-    WindowProbe w = probe();
+    w.ui().m_cmbAssembly->setCurrentIndex(assemblyIndex);
     w.pollTimer()->start(2000);
     w.ui().statusbar->showMessage(QStringLiteral("Status: Online."));
     MessageBoxDriver boxes;
-    if (answer == QMessageBox::NoButton)
-        boxes.pressEscape();
-    else
-        boxes.click(QMessageBox::StandardButton(answer));
+    boxes.pressEscape();
 
-    run("reboot");
+    run(slot.constData());
     QCOMPARE(boxes.boxCount(), 1);
     const MessageBoxDriver::Seen &box = boxes.lastBox();
-    QCOMPARE(box.text, QStringLiteral("Are you sure?"));
-    QVERIFY(box.informativeText.isEmpty());
-    QCOMPARE(box.buttons, QMessageBox::Yes | QMessageBox::No);
-    QCOMPARE(box.defaultButton, QMessageBox::No);
+    QCOMPARE(box.text, text);
+    QCOMPARE(box.informativeText, informativeText);
+    QCOMPARE(int(box.buttons), buttons);
+    QCOMPARE(int(box.defaultButton), cautiousButton);
+    QCOMPARE(int(box.escapeButton), cautiousButton);
     QCOMPARE(box.modality, Qt::ApplicationModal);
     QCOMPARE(box.parent, m_window.get());
 
-    settle();
-    if (sent) {
-        QCOMPARE(m_unit->payloads(), QList<QByteArray>{"XX\r"});
-        QVERIFY(w.restartPending());
-        QVERIFY(!w.pollTimer()->isActive());
-        QCOMPARE(w.ui().statusbar->currentMessage(), QStringLiteral("Status: Rebooting..."));
-    } else {
-        QVERIFY(m_unit->datagrams().isEmpty());
-        QVERIFY(!w.restartPending() && !w.awaitingReply());
-        QVERIFY(w.pollTimer()->isActive());
-        QCOMPARE(w.ui().statusbar->currentMessage(), QStringLiteral("Status: Online."));
-    }
-}
-
-void TestUnitCommands::defaultsQuestion_data()
-{
-    QTest::addColumn<int>("answer"); // NoButton: Escape key
-    QTest::addColumn<bool>("sent");
-    QTest::newRow("Abort") << int(QMessageBox::Abort) << false;
-    QTest::newRow("Escape") << int(QMessageBox::NoButton) << false;
-    QTest::newRow("Restore Defaults") << int(QMessageBox::RestoreDefaults) << true;
-}
-
-void TestUnitCommands::defaultsQuestion()
-{
-    QFETCH(int, answer);
-    QFETCH(bool, sent);
-
-    WindowProbe w = probe();
-    w.pollTimer()->start(2000);
-    MessageBoxDriver boxes;
-    if (answer == QMessageBox::NoButton)
-        boxes.pressEscape();
-    else
-        boxes.click(QMessageBox::StandardButton(answer));
-
-    run("loadDefaults");
-    QCOMPARE(boxes.boxCount(), 1);
-    const MessageBoxDriver::Seen &box = boxes.lastBox();
-    QCOMPARE(box.text, QStringLiteral("THIS WILL ERASE ALL THE USER SETTINGS!!!"));
-    QCOMPARE(box.informativeText, QStringLiteral("Please confirm."));
-    QCOMPARE(box.buttons, QMessageBox::RestoreDefaults | QMessageBox::Abort);
-    QCOMPARE(box.defaultButton, QMessageBox::Abort);
-    QCOMPARE(box.modality, Qt::ApplicationModal);
-    QCOMPARE(box.parent, m_window.get());
-
-    settle();
-    QCOMPARE(m_unit->payloads(), sent ? QList<QByteArray>{"DE\r"} : QList<QByteArray>{});
-    QCOMPARE(w.defaultsPending(), sent);
-    QCOMPARE(w.pollTimer()->isActive(), !sent);
-}
-
-void TestUnitCommands::assemblyAsksOncePerRun()
-{
-    WindowProbe w = probe();
-    w.privateMode() = true;
-    w.ui().m_cmbAssembly->setCurrentIndex(5); // HV16K, code 6
-    MessageBoxDriver boxes;
-    boxes.click(QMessageBox::Ok);
-
-    run("on_m_cmdSetProdAssembly_clicked");
-    QCOMPARE(boxes.boxCount(), 1);
-    QCOMPARE(boxes.lastBox().text, QStringLiteral("Default settings will be loaded."));
-    QCOMPARE(boxes.lastBox().informativeText, QStringLiteral("Do you want to continue?"));
-    QCOMPARE(boxes.lastBox().buttons, QMessageBox::Ok | QMessageBox::Cancel);
-    QCOMPARE(boxes.lastBox().defaultButton, QMessageBox::Cancel);
-    QCOMPARE(boxes.lastBox().modality, Qt::ApplicationModal);
-    QCOMPARE(boxes.lastBox().parent, m_window.get());
-    QVERIFY(w.defaultsPending());
-    QVERIFY(!w.confirmAssembly());
-    QCOMPARE(w.ui().statusbar->currentMessage(), QStringLiteral("Status: Waiting for response..."));
-    QTRY_COMPARE(m_unit->payloads(), QList<QByteArray>{"6PAHV\r"});
-
-    // The second programming of the run asks nothing and loads no defaults.
-    w.defaultsPending() = false;
-    w.ui().m_cmbAssembly->setCurrentIndex(9); // TK32K, code 10
-    boxes.pressEscape();
-    run("on_m_cmdSetProdAssembly_clicked");
-    QCOMPARE(boxes.boxCount(), 1);
-    QVERIFY(!w.defaultsPending());
-    QVERIFY(w.awaitingReply());
-    QTRY_COMPARE(m_unit->payloads(), (QList<QByteArray>{"6PAHV\r", "10PAHV\r"}));
-}
-
-void TestUnitCommands::assemblyCancelReturnsToUnknown()
-{
-    WindowProbe w = probe();
-    w.privateMode() = true;
-    w.ui().m_cmbAssembly->setCurrentIndex(2); // HV4K
-    w.pollTimer()->start(2000);
-    MessageBoxDriver boxes;
-    boxes.pressEscape();
-
-    run("on_m_cmdSetProdAssembly_clicked");
-    QCOMPARE(boxes.boxCount(), 1);
+    QVERIFY(w.pollTimer()->isActive());
+    QVERIFY(!w.awaitingReply() && !w.restartPending() && !w.defaultsPending());
+    QCOMPARE(w.ui().statusbar->currentMessage(), QStringLiteral("Status: Online."));
+    QVERIFY(w.confirmAssembly()); // the assembly question is still to come
+    // Escaping the assembly question leaves the box on "UNKNOWN".
     QCOMPARE(w.ui().m_cmbAssembly->currentIndex(), 10);
-    QCOMPARE(w.ui().m_cmbAssembly->currentText(), QStringLiteral("UNKNOWN"));
     QVERIFY(!w.assemblySetByProgram());
-    QVERIFY(w.confirmAssembly());
-    QVERIFY(!w.defaultsPending() && !w.awaitingReply());
-    QVERIFY(w.pollTimer()->isActive());
-
-    // The next try asks again; Cancel by its button does the same as Escape.
-    w.ui().m_cmbAssembly->setCurrentIndex(7);
-    boxes.click(QMessageBox::Cancel);
-    run("on_m_cmdSetProdAssembly_clicked");
-    QCOMPARE(boxes.boxCount(), 2);
-    QCOMPARE(w.ui().m_cmbAssembly->currentIndex(), 10);
     settle();
     QVERIFY(m_unit->datagrams().isEmpty());
-}
-
-void TestUnitCommands::assemblyUnknownIsRefused()
-{
-    WindowProbe w = probe();
-    w.privateMode() = true;
-    w.ui().m_cmbAssembly->setCurrentIndex(10);
-    w.pollTimer()->start(2000);
-    MessageBoxDriver boxes;
-    boxes.click(QMessageBox::Ok);
-
-    run("on_m_cmdSetProdAssembly_clicked");
-    QCOMPARE(boxes.boxCount(), 1);
-    QCOMPARE(boxes.lastBox().text, QStringLiteral("Invalid model selected."));
-    QCOMPARE(boxes.lastBox().informativeText, QStringLiteral("Please select a valid model."));
-    QCOMPARE(boxes.lastBox().buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
-    QCOMPARE(boxes.lastBox().modality, Qt::ApplicationModal);
-    QCOMPARE(boxes.lastBox().parent, m_window.get());
-    QVERIFY(w.confirmAssembly()); // the defaults question is still to come
-    QVERIFY(w.pollTimer()->isActive());
-    settle();
-    QVERIFY(m_unit->datagrams().isEmpty());
-}
-
-void TestUnitCommands::macTypeSuffix_data()
-{
-    QTest::addColumn<bool>("typeBoxShown");
-    QTest::addColumn<int>("macType");
-    QTest::addColumn<QByteArray>("datagram");
-
-    QTest::newRow("hidden, Local") << false << 0 << QByteArray("00:1D:C1:12:34:56MC\r");
-    QTest::newRow("hidden, DanteRef") << false << 1 << QByteArray("00:1D:C1:12:34:56MC\r");
-    QTest::newRow("shown, Local") << true << 0 << QByteArray("00:1D:C1:12:34:56MC\r");
-    QTest::newRow("shown, DanteRef") << true << 1 << QByteArray("00:1D:C1:12:34:56UMC\r");
-}
-
-void TestUnitCommands::macTypeSuffix()
-{
-    QFETCH(bool, typeBoxShown);
-    QFETCH(int, macType);
-    QFETCH(QByteArray, datagram);
-
-    WindowProbe w = probe();
-    w.privateMode() = true;
-    w.ui().m_cmbMacType->setCurrentIndex(macType);
-    w.ui().m_txtMAC->setText(QStringLiteral("00:1D:C1:12:34:56"));
-    w.ui().m_cmbMacType->setVisible(typeBoxShown);
-
-    run("on_m_cmdSetMAC_clicked");
-    QCOMPARE(w.ui().statusbar->currentMessage(), QStringLiteral("Status: Setting MAC Address..."));
-    QVERIFY(w.awaitingReply());
-    QTRY_COMPARE(m_unit->payloads(), QList<QByteArray>{datagram});
 }
 
 void TestUnitCommands::intensitySetByProgramSendsNothing()
