@@ -65,6 +65,7 @@ SimulatedUnit *UnitSimulator::addUnit(const UnitConfig &config)
                 moveUnit(unit, oldAddress, newAddress);
             });
     m_units.append(unit);
+    m_unitsByAddress.insert(address, unit);
     takeAddress(address);
     return unit;
 }
@@ -74,6 +75,7 @@ void UnitSimulator::removeUnit(SimulatedUnit *unit)
     if (!m_units.removeOne(unit))
         return;
     releaseAddress(ipv4(unit->address()));
+    m_unitsByAddress.remove(ipv4(unit->address()));
     if (QUdpSocket *socket = m_unitSockets.take(ipv4(unit->address()))) {
         socket->close();
         socket->deleteLater();
@@ -85,8 +87,10 @@ SimulatedUnit *UnitSimulator::unit(const QHostAddress &address) const
 {
     bool isIpv4 = false;
     const quint32 value = address.toIPv4Address(&isIpv4);
+    if (!isIpv4)
+        return nullptr;
     for (SimulatedUnit *candidate : m_units) {
-        if (isIpv4 && ipv4(candidate->address()) == value)
+        if (ipv4(candidate->address()) == value)
             return candidate;
     }
     return nullptr;
@@ -138,17 +142,17 @@ QUdpSocket *UnitSimulator::bindUnitSocket(const QHostAddress &address)
         delete socket;
         return nullptr;
     }
-    connect(socket, &QUdpSocket::readyRead, this, [this, socket] { readUnitSocket(socket); });
-    m_unitSockets.insert(ipv4(address), socket);
+    const quint32 value = ipv4(address);
+    connect(socket, &QUdpSocket::readyRead, this, [this, socket, value] { readUnitSocket(socket, value); });
+    m_unitSockets.insert(value, socket);
     return socket;
 }
 
-void UnitSimulator::readUnitSocket(QUdpSocket *socket)
+void UnitSimulator::readUnitSocket(QUdpSocket *socket, quint32 address)
 {
-    const QHostAddress bound = socket->localAddress();
     while (socket->hasPendingDatagrams()) {
         const QNetworkDatagram datagram = socket->receiveDatagram();
-        SimulatedUnit *target = unit(bound);
+        SimulatedUnit *target = m_unitsByAddress.value(address);
         if (!target) {
             record(SimDatagram::In, nullptr, datagram, datagram.data());
             continue;
@@ -218,6 +222,8 @@ void UnitSimulator::record(SimDatagram::Direction direction, const SimulatedUnit
     entry.peerPort = quint16(datagram.senderPort());
     entry.data = data;
     m_log.append(entry);
+    while (m_logLimit >= 0 && m_log.size() > m_logLimit)
+        m_log.removeFirst();
     if (direction == SimDatagram::In)
         emit datagramReceived(entry);
     else
@@ -232,6 +238,7 @@ void UnitSimulator::moveUnit(SimulatedUnit *unit, const QHostAddress &oldAddress
         old->deleteLater();
     }
     releaseAddress(ipv4(oldAddress));
+    m_unitsByAddress.remove(ipv4(oldAddress));
     if (addressesInUse().contains(ipv4(newAddress))) {
         emit unitError(unit, tr("%1: new address %2 is taken by another unit; the unit stays silent")
                                  .arg(oldAddress.toString(), newAddress.toString()));
@@ -242,6 +249,7 @@ void UnitSimulator::moveUnit(SimulatedUnit *unit, const QHostAddress &oldAddress
         return;
     }
     takeAddress(ipv4(newAddress));
+    m_unitsByAddress.insert(ipv4(newAddress), unit);
 }
 
 void UnitSimulator::takeAddress(quint32 address)

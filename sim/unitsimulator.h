@@ -53,8 +53,12 @@ public:
     QList<SimulatedUnit *> units() const { return m_units; }
     SimulatedUnit *unit(const QHostAddress &address) const;
 
+    // The most recent datagrams in and out, oldest first; at most logLimit()
+    // of them (default 20000; -1: no limit), so a long demo does not grow.
     const QList<SimDatagram> &log() const { return m_log; }
     void clearLog() { m_log.clear(); }
+    int logLimit() const { return m_logLimit; }
+    void setLogLimit(int entries) { m_logLimit = entries; }
     // Datagrams of the log that went in to / out of one unit.
     QList<QByteArray> received(const SimulatedUnit *unit) const;
     QList<QByteArray> sent(const SimulatedUnit *unit) const;
@@ -68,7 +72,7 @@ signals:
 private:
     bool ensureBroadcastSocket();
     QUdpSocket *bindUnitSocket(const QHostAddress &address);
-    void readUnitSocket(QUdpSocket *socket);
+    void readUnitSocket(QUdpSocket *socket, quint32 address);
     void readBroadcastSocket();
     void deliver(SimulatedUnit *unit, const QNetworkDatagram &datagram);
     void record(SimDatagram::Direction direction, const SimulatedUnit *unit,
@@ -80,9 +84,11 @@ private:
 
     QList<SimulatedUnit *> m_units;
     QHash<quint32, QUdpSocket *> m_unitSockets; // by IPv4 address
+    QHash<quint32, SimulatedUnit *> m_unitsByAddress; // units that answer there
     QSet<quint32> m_taken; // addresses of this simulator's units, also held process-wide
     QUdpSocket *m_broadcastSocket = nullptr;
     QList<SimDatagram> m_log;
+    int m_logLimit = 20000;
     QElapsedTimer m_clock;
     QString m_error;
 };
