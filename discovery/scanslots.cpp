@@ -13,9 +13,9 @@
 namespace {
 
 constexpr int ScanInterval = 2000;
-// Room for the answers of a thousand units arriving at once (the kernel
-// caps it at its own maximum).
-constexpr int BroadcastReceiveBufferBytes = 8 * 1024 * 1024;
+// Room for the answers of thousands of units arriving at once; a small
+// answer takes about 1 KB of the buffer. The kernel may grant less.
+constexpr int BroadcastReceiveBufferBytes = 4 * 1024 * 1024;
 constexpr int MaxAnswersPerNotification = 512;
 
 // Lines sort by plain string order of their text, whatever the locale.
@@ -60,9 +60,9 @@ void HVTKUtilities::scanNetwork()
 // A broadcast may be answered by a thousand units at once. Each notification
 // takes every answer already waiting (up to a bound, so the window stays
 // responsive under a flood), finds existing lines through one index instead
-// of a search per answer, and sorts once. The list ends as if each datagram
-// had been handled on its own: it is sorted after every notification, and a
-// refreshed line keeps its text, hence its place.
+// of a search per answer, and sorts once, when a line was added: a refreshed
+// line keeps its text, hence its place in the sorted list. The list ends as
+// if each datagram had been handled and sorted on its own.
 void HVTKUtilities::readPendingBroadcastResponse()
 {
     QListWidget *list = ui.m_lstDetectedUnits;

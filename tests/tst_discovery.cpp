@@ -538,6 +538,7 @@ void TestDiscovery::identifyOnClick()
     waitForAnswer("192.168.0.21");
     probe->ui().m_chkIdentifyOnClick->setChecked(ticked);
     const QString statusBefore = probe->ui().statusbar->currentMessage();
+    probe->awaitingReply() = false;
 
     QListWidgetItem *item = line("192.168.0.21");
     QTest::mouseClick(list()->viewport(), Qt::LeftButton, {}, list()->visualItemRect(item).center());
@@ -562,13 +563,14 @@ void TestDiscovery::identifyInvalidAddress()
     probe->ui().m_chkIdentifyOnClick->setChecked(true);
     list()->addItem(QStringLiteral("unit-21          HV4K v2.09"));
     const bool polling = probe->pollTimer()->isActive();
+    const bool awaiting = probe->awaitingReply();
 
     QListWidgetItem *item = list()->item(0);
     QTest::mouseClick(list()->viewport(), Qt::LeftButton, {}, list()->visualItemRect(item).center());
     QCOMPARE(probe->ui().m_txtIP->text(), QStringLiteral("unit-21"));
     QCOMPARE(probe->ui().statusbar->currentMessage(),
              QStringLiteral("Status: Unable to identify.  Invalid IP."));
-    QVERIFY(!probe->awaitingReply());
+    QCOMPARE(probe->awaitingReply(), awaiting);
     QCOMPARE(probe->pollTimer()->isActive(), polling);
     QTest::qWait(200);
     for (const BroadcastWatcher::Seen &datagram : watcher.seen)
