@@ -115,6 +115,8 @@ private:
     // --- discovery (discovery/) ---
     // One scan tick's ageing of the detected-unit list.
     void ageDetectedUnits();
+    // "Found: N" with the number of lines in the list.
+    void showDetectedUnitCount();
     // Lets the discovery socket hold the answers of a large site at once.
     void sizeBroadcastReceiveBuffer();
     bool m_bBroadcastBufferSized = false;

@@ -92,7 +92,7 @@ void HVTKUtilities::readPendingBroadcastResponse()
     }
     if (appended)
         list->sortItems(Qt::AscendingOrder);
-    ui.m_lblDiscoveredUnitCount->setText(tr("Found: %1").arg(list->count()));
+    showDetectedUnitCount();
 }
 
 void HVTKUtilities::on_m_txtScanSM_textChanged()
@@ -101,6 +101,7 @@ void HVTKUtilities::on_m_txtScanSM_textChanged()
     if (QHostAddress(ui.m_txtScanSM->text()).isNull())
         return;
     ui.m_lstDetectedUnits->clear();
+    showDetectedUnitCount();
     scanNetwork();
 }
 
@@ -112,17 +113,27 @@ void HVTKUtilities::on_m_cmdBdcstSMSelect_clicked()
 void HVTKUtilities::ageDetectedUnits()
 {
     QListWidget *list = ui.m_lstDetectedUnits;
+    bool removed = false;
     for (int row = list->count() - 1; row >= 0; --row) {
         QListWidgetItem *line = list->item(row);
         const UnitAnswers::TickAgeing ageing = UnitAnswers::ageOnTick(line->data(Qt::UserRole).toInt());
         if (ageing.remove) {
             delete list->takeItem(row);
+            removed = true;
             continue;
         }
         if (ageing.turnRed)
             line->setForeground(Qt::red);
         line->setData(Qt::UserRole, ageing.age);
     }
+    // The count also follows lines that go, so a silent network shows none.
+    if (removed)
+        showDetectedUnitCount();
+}
+
+void HVTKUtilities::showDetectedUnitCount()
+{
+    ui.m_lblDiscoveredUnitCount->setText(tr("Found: %1").arg(ui.m_lstDetectedUnits->count()));
 }
 
 void HVTKUtilities::sizeBroadcastReceiveBuffer()

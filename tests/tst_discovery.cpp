@@ -26,6 +26,7 @@ private slots:
     void firstAnswerFreezesMask();
     void repeatedAndChangedAnswers();
     void linesAge();
+    void countFollowsLinesThatGo();
     void plainStringOrder();
     void userAddressRestartsStepping();
     void focusKeepsMaskField();
@@ -376,6 +377,33 @@ void TestDiscovery::linesAge()
     QCOMPARE(list()->count(), 2);
     QTRY_COMPARE(age("192.168.0.23"), 5);
     QCOMPARE(probe->ui().m_lblDiscoveredUnitCount->text(), QStringLiteral("Found: 2"));
+}
+
+// "Found:" counts the lines also when they go without any answer arriving:
+// when the last unit falls silent, and when a new mask empties the list.
+void TestDiscovery::countFollowsLinesThatGo()
+{
+    SimulatedUnit *unit = addUnit("192.168.0.21");
+    QVERIFY(unit);
+    tick();
+    waitForAnswer("192.168.0.21");
+    QLabel *found = probe->ui().m_lblDiscoveredUnitCount;
+    QCOMPARE(found->text(), QStringLiteral("Found: 1"));
+
+    unit->setSilent(true);
+    for (int t = 1; t <= 5; ++t)
+        tick();
+    QCOMPARE(list()->count(), 1);
+    tick();
+    QCOMPARE(list()->count(), 0);
+    QCOMPARE(found->text(), QStringLiteral("Found: 0"));
+
+    unit->setSilent(false);
+    tick();
+    waitForAnswer("192.168.0.21");
+    QCOMPARE(found->text(), QStringLiteral("Found: 1"));
+    probe->ui().m_txtScanSM->setText(QStringLiteral("255.255.255.128"));
+    QCOMPARE(found->text(), QStringLiteral("Found: 0"));
 }
 
 // Lines sort by their text as plain strings: .10 before .9, and "HV..."
