@@ -2,7 +2,6 @@
 
 #include "monitor/assemblyprofiles.h"
 #include "monitor/iopanel.h"
-#include "monitor/statusdecoder.h"
 
 #include <QAction>
 #include <QComboBox>
