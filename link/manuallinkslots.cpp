@@ -2,6 +2,7 @@
 
 #include "channel/logrow.h"
 #include "link/linkfields.h"
+#include "monitor/iopanel.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -24,8 +25,7 @@ constexpr int PanelTopMargin = 3;
 
 QString lampStyle(bool valid)
 {
-    return QStringLiteral("QLabel { background-color : %1 }")
-        .arg(valid ? QStringLiteral("lime") : QStringLiteral("red"));
+    return IoPanel::indicatorStyleSheet(valid ? QStringLiteral("lime") : QStringLiteral("red"));
 }
 
 QString nameLampStyle(bool fits)
