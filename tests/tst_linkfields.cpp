@@ -12,13 +12,7 @@ private slots:
     void addressCheck();
     void stationIdCheck_data();
     void stationIdCheck();
-    void linkPortFollowsModel_data();
-    void linkPortFollowsModel();
-    void nameLengthInUtf8Bytes_data();
-    void nameLengthInUtf8Bytes();
-    void validMaskAndSendRule();
     void prefillFromUnsetStatus();
-    void prefillFromFullStatus();
     void fourDatagrams_data();
     void fourDatagrams();
 };
@@ -71,69 +65,6 @@ void TestLinkFields::stationIdCheck()
     QCOMPARE(LinkFields::isValidStationId(text), id != 0);
 }
 
-void TestLinkFields::linkPortFollowsModel_data()
-{
-    QTest::addColumn<int>("id");
-    QTest::addColumn<bool>("intercom");
-    QTest::addColumn<int>("port");
-    QTest::newRow("paging 12") << 12 << false << 4012;
-    QTest::newRow("intercom 12") << 12 << true << 5012;
-    QTest::newRow("paging 998") << 998 << false << 4998;
-    QTest::newRow("intercom 1") << 1 << true << 5001;
-}
-
-void TestLinkFields::linkPortFollowsModel()
-{
-    QFETCH(int, id);
-    QFETCH(bool, intercom);
-    QFETCH(int, port);
-    QCOMPARE(LinkFields::linkPort(id, intercom), port);
-}
-
-void TestLinkFields::nameLengthInUtf8Bytes_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<bool>("stationFits");
-    QTest::addColumn<bool>("danteFits");
-    const QString eAcute = QString(QChar(0x00E9));
-    QTest::newRow("empty") << QString() << true << true;
-    QTest::newRow("32 ascii") << QString(32, 'a') << true << true;
-    QTest::newRow("33 ascii") << QString(33, 'a') << true << false;
-    QTest::newRow("64 ascii") << QString(64, 'a') << true << false;
-    QTest::newRow("65 ascii") << QString(65, 'a') << false << false;
-    // 16 and 32 characters, but 32 and 64 bytes
-    QTest::newRow("16 e-acute") << eAcute.repeated(16) << true << true;
-    QTest::newRow("17 e-acute") << eAcute.repeated(17) << true << false;
-    QTest::newRow("32 e-acute") << eAcute.repeated(32) << true << false;
-    QTest::newRow("40 e-acute") << eAcute.repeated(40) << false << false;
-}
-
-void TestLinkFields::nameLengthInUtf8Bytes()
-{
-    QFETCH(QString, name);
-    QFETCH(bool, stationFits);
-    QFETCH(bool, danteFits);
-    QCOMPARE(LinkFields::stationNameFits(name), stationFits);
-    QCOMPARE(LinkFields::danteNameFits(name), danteFits);
-}
-
-void TestLinkFields::validMaskAndSendRule()
-{
-    quint8 mask = 0;
-    for (int bit = LinkFields::ControlIpBit; bit <= LinkFields::StationIdBit; ++bit) {
-        QVERIFY(!LinkFields::canSend(true, mask));
-        mask = LinkFields::withBit(mask, bit, true);
-    }
-    QCOMPARE(mask, LinkFields::AllFieldsValid);
-    QVERIFY(LinkFields::canSend(true, mask));
-    QVERIFY(!LinkFields::canSend(false, mask));
-
-    mask = LinkFields::withBit(mask, LinkFields::ControlGatewayBit, false);
-    QCOMPARE(mask, quint8(0xFB));
-    QVERIFY(!LinkFields::canSend(true, mask));
-    QCOMPARE(LinkFields::withBit(mask, LinkFields::ControlGatewayBit, false), quint8(0xFB));
-}
-
 void TestLinkFields::prefillFromUnsetStatus()
 {
     const LinkFields::Texts texts = LinkFields::prefilled(UnitStatus());
@@ -147,34 +78,6 @@ void TestLinkFields::prefillFromUnsetStatus()
     QCOMPARE(texts.stationId, QStringLiteral("0"));
     QCOMPARE(texts.stationName, QString());
     QCOMPARE(texts.danteName, QString());
-}
-
-void TestLinkFields::prefillFromFullStatus()
-{
-    UnitStatus status;
-    status.controlIpStored = 0xC0A80015;  // 192.168.0.21
-    status.controlIpCurrent = 0xC0A80063; // not what the panel shows
-    status.controlSubnetMask = 0xFFFF0000;
-    status.controlGateway = 0xC0A80001;
-    status.danteIp = 0xA9FE0A0B;
-    status.danteSubnetMask = 0xFFFFFF00;
-    status.danteGateway = 0xA9FE0001;
-    status.qsysCoreIp = 0xC0A80064;
-    status.stationId = 65535;
-    status.localName = QStringLiteral("Lobby 123456");
-    status.danteName = QStringLiteral("HV4K-ABCDEF");
-
-    const LinkFields::Texts texts = LinkFields::prefilled(status);
-    QCOMPARE(texts.controlIp, QStringLiteral("192.168.0.21"));
-    QCOMPARE(texts.controlMask, QStringLiteral("255.255.0.0"));
-    QCOMPARE(texts.controlGateway, QStringLiteral("192.168.0.1"));
-    QCOMPARE(texts.danteIp, QStringLiteral("169.254.10.11"));
-    QCOMPARE(texts.danteMask, QStringLiteral("255.255.255.0"));
-    QCOMPARE(texts.danteGateway, QStringLiteral("169.254.0.1"));
-    QCOMPARE(texts.qsysCoreIp, QStringLiteral("192.168.0.100"));
-    QCOMPARE(texts.stationId, QStringLiteral("65535"));
-    QCOMPARE(texts.stationName, status.localName);
-    QCOMPARE(texts.danteName, status.danteName);
 }
 
 void TestLinkFields::fourDatagrams_data()
