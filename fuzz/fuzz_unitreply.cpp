@@ -74,7 +74,7 @@ void handleStatusReply(const QString &header, const QByteArray &block, quint8 co
         requireEscaped(report, status.danteName);
         requireEscaped(report, status.localName);
         DetailsReport::versionText(header, status.bootloaderVersion);
-        StatusDecoder::macTypeBoxWanted(profile.ultimoXClass, status.ultimoBusOnline, online,
+        Assembly::macTypeSelectable(profile.ultimoXClass, status.ultimoBusOnline, online,
                                         privateMode);
         for (int n = 1; n <= 32; ++n) {
             IoPanel::inputColour(status.inputBits, n);

@@ -34,4 +34,9 @@ bool isCompatibilityModel(int index)
     return index == HV4 || index == HV16;
 }
 
+bool macTypeSelectable(bool ultimoXModel, bool ultimoBusOnline, bool online, bool privateMode)
+{
+    return !ultimoXModel && !ultimoBusOnline && online && privateMode;
+}
+
 } // namespace Assembly

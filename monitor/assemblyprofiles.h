@@ -27,4 +27,9 @@ Profile profile(int index);
 
 bool isCompatibilityModel(int index);
 
+// The MAC-type box is offered only where the technician has to program a
+// Dante MAC reference: private mode, unit online, an assembly that is not
+// UltimoX-class and an Ultimo bus that is not online.
+bool macTypeSelectable(bool ultimoXModel, bool ultimoBusOnline, bool online, bool privateMode);
+
 } // namespace Assembly

@@ -72,7 +72,7 @@ void HVTKUtilities::on_m_cmbAssembly_currentIndexChanged(int index)
     m_bIntercomModel = profile.intercom;
     m_bUltimoXModel = profile.ultimoXClass;
 
-    displayMacType(StatusDecoder::macTypeBoxWanted(m_bUltimoXModel, m_unitStatus.ultimoBusOnline, m_bOnline,
+    displayMacType(Assembly::macTypeSelectable(m_bUltimoXModel, m_unitStatus.ultimoBusOnline, m_bOnline,
                                                m_bPrivateMode),
                    false);
 
