@@ -1,14 +1,12 @@
 #include "app/hvtkutilities.h"
 
 #include "channel/commandtext.h"
+#include "monitor/assemblyprofiles.h"
 
 #include <QMessageBox>
 
 namespace {
 
-// Index of "UNKNOWN", the last entry of the assembly box; the entries before
-// it are the assemblies with codes 1 to 10.
-constexpr int UnknownAssemblyIndex = 10;
 constexpr int DanteReferenceMacType = 1;
 
 } // namespace
@@ -20,7 +18,8 @@ void HVTKUtilities::on_m_cmdSetProdAssembly_clicked()
         return;
     // The model is read before any question, so what goes out is what was confirmed.
     const int index = ui.m_cmbAssembly->currentIndex();
-    if (index < 0 || index >= UnknownAssemblyIndex) {
+    // The entries before "UNKNOWN" are the assemblies with codes 1 to 10.
+    if (index < 0 || index >= Assembly::Unknown) {
         askUser(tr("Invalid model selected."), tr("Please select a valid model."),
                 QMessageBox::Ok, QMessageBox::Ok);
         return;
@@ -31,7 +30,7 @@ void HVTKUtilities::on_m_cmdSetProdAssembly_clicked()
                     QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Cancel)
             != QMessageBox::Ok) {
             m_bAssemblySetByProgram = true;
-            ui.m_cmbAssembly->setCurrentIndex(UnknownAssemblyIndex);
+            ui.m_cmbAssembly->setCurrentIndex(Assembly::Unknown);
             m_bAssemblySetByProgram = false;
             return;
         }
