@@ -37,8 +37,10 @@ QString formatLogLine(const SimDatagram &datagram)
     if (datagram.direction == SimDatagram::Out)
         return QStringLiteral("%1  out  %2 -> %3  %4")
             .arg(stamp, datagram.unitAddress.toString(), peer, payload);
-    const QString target = datagram.unitAddress.isNull()
-                               ? QStringLiteral("%1 (no unit there, ignored)").arg(datagram.destination.toString())
-                               : datagram.destination.toString();
+    QString target = datagram.destination.toString();
+    if (datagram.unitAddress.isNull())
+        target += QLatin1String(" (no unit there, ignored)");
+    else if (datagram.unitAddress != datagram.destination)
+        target += QStringLiteral(" (for %1)").arg(datagram.unitAddress.toString());
     return QStringLiteral("%1  in   %2 -> %3  %4").arg(stamp, peer, target, payload);
 }

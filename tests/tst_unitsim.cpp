@@ -193,6 +193,11 @@ void TestUnitSim::programAnswersAndLogs()
     QVERIFY(output.contains("in   192.168.0.17:"));
     QVERIFY(output.contains("-> 192.168.0.21  \"GSHV\\r\""));
     QVERIFY(output.contains("out  192.168.0.21 -> 192.168.0.17:"));
+    station.writeDatagram("?V\r", QHostAddress("192.168.0.255"), 2638);
+    QTRY_VERIFY_WITH_TIMEOUT((output += process.readAllStandardOutput()).contains("-> 192.168.0.255 (for 192.168.0.21)"), 3000);
+    QTRY_VERIFY_WITH_TIMEOUT((output += process.readAllStandardOutput()).contains("-> 192.168.0.255 (for 192.168.0.254)"), 3000);
+    station.writeDatagram("?V\r", QHostAddress("192.168.0.99"), 2638);
+    QTRY_VERIFY_WITH_TIMEOUT((output += process.readAllStandardOutput()).contains("-> 192.168.0.99 (no unit there, ignored)"), 3000);
     QVERIFY(QRegularExpression("\\d\\d:\\d\\d:\\d\\d\\.\\d\\d\\d  out").match(QString::fromUtf8(output)).hasMatch());
     process.terminate();
     QVERIFY(process.waitForFinished(3000));
