@@ -8,9 +8,13 @@
 
 namespace {
 
+// Setting a style sheet re-polishes the label even when the text is the
+// same; with a reply every 300 ms, only real changes are applied.
 void paint(QLabel *indicator, const QString &colour)
 {
-    indicator->setStyleSheet(IoPanel::indicatorStyleSheet(colour));
+    const QString sheet = IoPanel::indicatorStyleSheet(colour);
+    if (indicator->styleSheet() != sheet)
+        indicator->setStyleSheet(sheet);
 }
 
 // Labels hidden by the program are left alone; the window itself need not be
