@@ -2,6 +2,7 @@
 
 #include "monitor/assemblyprofiles.h"
 #include "monitor/iopanel.h"
+#include "monitor/statusdecoder.h"
 
 #include <QAction>
 #include <QComboBox>
