@@ -3,7 +3,7 @@
 #include <QtTest>
 
 // The assembly table: indicators in use, intercom and UltimoX class per box
-// index, and when the MAC-type box is offered.
+// index.
 class TestAssemblyProfiles : public QObject
 {
     Q_OBJECT
@@ -11,8 +11,6 @@ class TestAssemblyProfiles : public QObject
 private slots:
     void profiles_data();
     void profiles();
-    void macTypeSelectable_data();
-    void macTypeSelectable();
 };
 
 void TestAssemblyProfiles::profiles_data()
@@ -52,31 +50,6 @@ void TestAssemblyProfiles::profiles()
     QCOMPARE(p.intercom, intercom);
     QCOMPARE(p.ultimoXClass, ultimoX);
     QCOMPARE(Assembly::isCompatibilityModel(index), compatibility);
-}
-
-void TestAssemblyProfiles::macTypeSelectable_data()
-{
-    QTest::addColumn<bool>("ultimoX");
-    QTest::addColumn<bool>("busOnline");
-    QTest::addColumn<bool>("online");
-    QTest::addColumn<bool>("privateMode");
-    QTest::addColumn<bool>("selectable");
-
-    QTest::newRow("needs a reference") << false << false << true << true << true;
-    QTest::newRow("ultimox class") << true << false << true << true << false;
-    QTest::newRow("bus online") << false << true << true << true << false;
-    QTest::newRow("offline") << false << false << false << true << false;
-    QTest::newRow("public") << false << false << true << false << false;
-}
-
-void TestAssemblyProfiles::macTypeSelectable()
-{
-    QFETCH(bool, ultimoX);
-    QFETCH(bool, busOnline);
-    QFETCH(bool, online);
-    QFETCH(bool, privateMode);
-    QFETCH(bool, selectable);
-    QCOMPARE(Assembly::macTypeSelectable(ultimoX, busOnline, online, privateMode), selectable);
 }
 
 QTEST_GUILESS_MAIN(TestAssemblyProfiles)
