@@ -143,8 +143,7 @@ void evaluateDanteChip(UnitStatus &s, const AssemblyContext &assembly)
         s.setCondition(UltimoFirmwareOutdated, s.danteFirmwareCode < CurrentUltimoSince);
     } else if (s.danteChipModel == UltimoX2Chip) {
         s.setCondition(UltimoXFirmwareOutdated, s.danteFirmwareCode < CurrentUltimoX2Since);
-        const bool compatibilityAssembly = assembly.assemblyIndex == 0 || assembly.assemblyIndex == 4;
-        s.setCondition(CompatibilityAssemblyOnUltimoX, compatibilityAssembly);
+        s.setCondition(CompatibilityAssemblyOnUltimoX, Assembly::isCompatibilityModel(assembly.assemblyIndex));
     } else if (!s.danteChipModel.isEmpty()) {
         s.setCondition(UltimoFirmwareOutdated, true);
         s.setCondition(UltimoXFirmwareOutdated, true);
@@ -270,11 +269,6 @@ Outcome decode(UnitStatus &status, const QString &header, const QByteArray &bloc
     outcome.supported = applyVersionGate(status);
     outcome.blockDecoded = readBlock(status, block, assembly);
     return outcome;
-}
-
-bool macTypeBoxWanted(bool ultimoXModel, bool ultimoBusOnline, bool online, bool privateMode)
-{
-    return !ultimoXModel && !ultimoBusOnline && online && privateMode;
 }
 
 } // namespace StatusDecoder

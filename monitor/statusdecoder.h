@@ -1,5 +1,6 @@
 #pragma once
 
+#include "monitor/assemblyprofiles.h"
 #include "monitor/unitstatus.h"
 
 #include <QByteArray>
@@ -16,7 +17,7 @@ namespace StatusDecoder {
 // What the decoder needs to know of the assembly the window has accepted.
 struct AssemblyContext
 {
-    int assemblyIndex = 10; // index of the assembly list; 0 and 4 are compatibility models
+    int assemblyIndex = Assembly::Unknown; // index of the assembly list
     bool intercomModel = false;
     bool ultimoXModel = false;
 };
@@ -69,10 +70,5 @@ struct Outcome
 // The whole reply, for callers that take no part in choosing the assembly.
 Outcome decode(UnitStatus &status, const QString &header, const QByteArray &block,
                const AssemblyContext &assembly);
-
-// The MAC-type box is offered only where the technician has to program a
-// Dante MAC reference: private mode, unit online, an assembly that is not
-// UltimoX-class and an Ultimo bus that is not online.
-bool macTypeBoxWanted(bool ultimoXModel, bool ultimoBusOnline, bool online, bool privateMode);
 
 } // namespace StatusDecoder
