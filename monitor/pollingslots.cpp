@@ -83,7 +83,7 @@ void HVTKUtilities::setOnlineUI(bool online)
         applyOnlineState(online);
     }
 
-    displayMacType(Assembly::macTypeSelectable(m_bUltimoXModel, m_unitStatus.ultimoBusOnline,
+    displayMacType(StatusDecoder::macTypeBoxWanted(m_bUltimoXModel, m_unitStatus.ultimoBusOnline,
                                                    m_bOnline, m_bPrivateMode),
                    true);
     setVisibleAll({ui.m_lblAssembly, ui.m_cmbAssembly, ui.m_cmdSetProdAssembly, ui.m_lblMAC, ui.m_txtMAC,

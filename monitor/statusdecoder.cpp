@@ -271,4 +271,9 @@ Outcome decode(UnitStatus &status, const QString &header, const QByteArray &bloc
     return outcome;
 }
 
+bool macTypeBoxWanted(bool ultimoXModel, bool ultimoBusOnline, bool online, bool privateMode)
+{
+    return !ultimoXModel && !ultimoBusOnline && online && privateMode;
+}
+
 } // namespace StatusDecoder

@@ -71,4 +71,9 @@ struct Outcome
 Outcome decode(UnitStatus &status, const QString &header, const QByteArray &block,
                const AssemblyContext &assembly);
 
+// The MAC-type box is offered only where the technician has to program a
+// Dante MAC reference: private mode, unit online, an assembly that is not
+// UltimoX-class and an Ultimo bus that is not online.
+bool macTypeBoxWanted(bool ultimoXModel, bool ultimoBusOnline, bool online, bool privateMode);
+
 } // namespace StatusDecoder

@@ -21,7 +21,7 @@ void HVTKUtilities::decodeStatusReply(const QString &header, const QByteArray &b
 
     if (ui.m_txtMAC->text().isEmpty())
         ui.m_txtMAC->setText(m_unitStatus.controlMacText);
-    displayMacType(Assembly::macTypeSelectable(m_bUltimoXModel, m_unitStatus.ultimoBusOnline,
+    displayMacType(StatusDecoder::macTypeBoxWanted(m_bUltimoXModel, m_unitStatus.ultimoBusOnline,
                                                    m_bOnline, m_bPrivateMode),
                    false);
     renderDetailsReport(header, block.size());
