@@ -102,6 +102,8 @@ private slots:
     void ultimoBusRequiredOffline();
     void featureIndicatorFirmware_data();
     void featureIndicatorFirmware();
+    void macTypeBox_data();
+    void macTypeBox();
 };
 
 void StatusDecoderTest::versionGate_data()
@@ -683,6 +685,31 @@ void StatusDecoderTest::featureIndicatorFirmware()
     QFETCH(unsigned, code);
     QFETCH(bool, shown);
     QCOMPARE(StatusDecoder::reportsFeatureIndicators(code), shown);
+}
+
+void StatusDecoderTest::macTypeBox_data()
+{
+    QTest::addColumn<bool>("ultimoXModel");
+    QTest::addColumn<bool>("busOnline");
+    QTest::addColumn<bool>("online");
+    QTest::addColumn<bool>("privateMode");
+    QTest::addColumn<bool>("wanted");
+
+    QTest::newRow("compatibility model, bus down, online, private") << false << false << true << true << true;
+    QTest::newRow("UltimoX-class model") << true << false << true << true << false;
+    QTest::newRow("bus online") << false << true << true << true << false;
+    QTest::newRow("offline") << false << false << false << true << false;
+    QTest::newRow("not private") << false << false << true << false << false;
+}
+
+void StatusDecoderTest::macTypeBox()
+{
+    QFETCH(bool, ultimoXModel);
+    QFETCH(bool, busOnline);
+    QFETCH(bool, online);
+    QFETCH(bool, privateMode);
+    QFETCH(bool, wanted);
+    QCOMPARE(StatusDecoder::macTypeBoxWanted(ultimoXModel, busOnline, online, privateMode), wanted);
 }
 
 QTEST_GUILESS_MAIN(StatusDecoderTest)
