@@ -27,7 +27,6 @@ void setEnabledAll(std::initializer_list<QWidget *> widgets, bool enabled)
         widget->setEnabled(enabled);
 }
 
-
 } // namespace
 
 void HVTKUtilities::readSettingsAndData()
