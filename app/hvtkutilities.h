@@ -109,6 +109,7 @@ private:
     void applyOnlineState(bool online);
     void applyOfflinePresentation();
     QString offlineStatusText() const;
+    void showFeatureIndicatorsForFirmware();
     QString m_strLastChecklist;
     QString m_strLastChecklistStyle;
 

@@ -90,10 +90,7 @@ void HVTKUtilities::setOnlineUI(bool online)
                    ui.m_cmdNotes},
                   m_bPrivateMode);
 
-    const bool featureIndicators = StatusDecoder::reportsFeatureIndicators(m_unitStatus.firmwareVersionCode);
-    setVisibleAll({ui.m_lblButtonTapsEnabled, ui.m_ButtonTapsEnabled, ui.m_lblPTTZoneModeEnabled,
-                   ui.m_PTTZoneModeEnabled},
-                  featureIndicators);
+    showFeatureIndicatorsForFirmware();
 
     ui.m_txtDetails->resize(m_bPrivateMode ? PrivateDetailsWidth : PublicDetailsWidth,
                             ui.m_txtDetails->height());
@@ -101,6 +98,16 @@ void HVTKUtilities::setOnlineUI(bool online)
         ui.m_fraPrivateSettings->setStyleSheet(QStringLiteral("#m_fraPrivateSettings { border: 2px solid red; }"));
         ui.m_fraPrivateSettings->setFrameShape(QFrame::Box);
     }
+}
+
+// Button taps and PTT zone mode are reported by firmware 1.15 to 1.99 and
+// 2.12 on; the last reply's version decides, also while the unit is offline.
+void HVTKUtilities::showFeatureIndicatorsForFirmware()
+{
+    const bool featureIndicators = StatusDecoder::reportsFeatureIndicators(m_unitStatus.firmwareVersionCode);
+    setVisibleAll({ui.m_lblButtonTapsEnabled, ui.m_ButtonTapsEnabled, ui.m_lblPTTZoneModeEnabled,
+                   ui.m_PTTZoneModeEnabled},
+                  featureIndicators);
 }
 
 void HVTKUtilities::applyOnlineState(bool online)

@@ -12,6 +12,8 @@ void HVTKUtilities::decodeStatusReply(const QString &header, const QByteArray &b
     adoptReportedAssembly();
     if (StatusDecoder::applyVersionGate(m_unitStatus))
         m_tmrPoll->setInterval(PollInterval::AfterReply);
+    // The window came online before this reply's version was known.
+    showFeatureIndicatorsForFirmware();
 
     const StatusDecoder::AssemblyContext assembly{m_nAssembly, m_bIntercomModel, m_bUltimoXModel};
     if (!StatusDecoder::readBlock(m_unitStatus, block, assembly)) {

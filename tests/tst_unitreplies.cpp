@@ -60,6 +60,8 @@ private slots:
     void offlineStatusPrecedence();
     void offlinePresentation();
     void everyCallReappliesVisibility();
+    void featureIndicatorsFollowFirstReply_data();
+    void featureIndicatorsFollowFirstReply();
     void chordKeys_data();
     void chordKeys();
 
@@ -473,6 +475,31 @@ void UnitRepliesTest::everyCallReappliesVisibility()
     probe->setOnlineUI(false);
     QVERIFY(ui.m_ButtonTapsEnabled->isHidden());
     QVERIFY(ui.m_lblPTTZoneModeEnabled->isHidden());
+}
+
+void UnitRepliesTest::featureIndicatorsFollowFirstReply_data()
+{
+    QTest::addColumn<QByteArray>("header");
+    QTest::addColumn<bool>("shown");
+    QTest::newRow("1.14") << QByteArray("HV4K v1.14\r") << false;
+    QTest::newRow("1.15") << QByteArray("HV4K v1.15\r") << true;
+    QTest::newRow("2.11") << QByteArray("HV4K v2.11\r") << false;
+    QTest::newRow("2.12") << QByteArray("HV4K v2.12\r") << true;
+}
+
+// The window goes online before the first reply is decoded; the indicators
+// that depend on the firmware must still follow that reply at once.
+void UnitRepliesTest::featureIndicatorsFollowFirstReply()
+{
+    QFETCH(QByteArray, header);
+    QFETCH(bool, shown);
+    auto &ui = probe->ui();
+    QVERIFY(ui.m_ButtonTapsEnabled->isHidden());
+    answer(statusReply(header, factoryHv4k(), 256));
+    QVERIFY(probe->online());
+    for (QWidget *indicator : {static_cast<QWidget *>(ui.m_lblButtonTapsEnabled), static_cast<QWidget *>(ui.m_ButtonTapsEnabled),
+                               static_cast<QWidget *>(ui.m_lblPTTZoneModeEnabled), static_cast<QWidget *>(ui.m_PTTZoneModeEnabled)})
+        QCOMPARE(!indicator->isHidden(), shown);
 }
 
 void UnitRepliesTest::chordKeys_data()
