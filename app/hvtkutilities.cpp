@@ -1,6 +1,7 @@
 #include "app/hvtkutilities.h"
 
 #include "app/defaultaddress.h"
+#include "monitor/assemblyprofiles.h"
 #include "monitor/privatemodechord.h"
 
 #include <QFontDatabase>
@@ -21,9 +22,6 @@ constexpr quint16 UnicastPort = 1234;
 constexpr quint16 BroadcastPort = 1235;
 constexpr int ChecklistInterval = 200;
 constexpr int FirstScanDelay = 100;
-
-const char *const AssemblyNames[] = {"HV4",  "HV4X",  "HV4K",  "HV12X", "HV16",   "HV16K",
-                                     "HV32K", "TK4K", "TK12X", "TK32K", "UNKNOWN"};
 
 // The two small buttons draw their arrows with a Windows symbol font; where
 // that font is missing, a standard arrow icon stands in for the glyph.
@@ -85,8 +83,8 @@ HVTKUtilities::HVTKUtilities(QWidget *parent)
     m_tmrScan->start();
 
     m_bAssemblySetByProgram = true;
-    for (const char *name : AssemblyNames)
-        ui.m_cmbAssembly->addItem(QString::fromLatin1(name));
+    for (const QString &model : Assembly::names())
+        ui.m_cmbAssembly->addItem(model);
     m_bAssemblySetByProgram = false;
 
     ui.m_cmbMacType->addItem(QStringLiteral("Local"));

@@ -5,11 +5,6 @@
 #include "link/linkfields.h"
 
 #include <QListWidgetItem>
-#include <QTimer>
-
-namespace {
-constexpr int ConnectDelay = 10;
-}
 
 void HVTKUtilities::on_m_lstDetectedUnits_itemClicked(QListWidgetItem *item)
 {
@@ -33,11 +28,8 @@ void HVTKUtilities::on_m_txtIP_textChanged()
     const bool valid = !QHostAddress(text).isNull();
     if (!m_bIPSetByProgram)
         m_nScanStep = 7;
-    if (valid) {
-        m_tmrPoll->stop();
-        m_tmrPoll->setInterval(ConnectDelay);
-        m_tmrPoll->start();
-    }
+    if (valid)
+        connectToUnit();
     ui.m_txtIP->setStyleSheet(QStringLiteral("QLineEdit { background : %1 }")
                                   .arg(valid ? QString() : QStringLiteral("red")));
     ui.m_lblUALDestinationIP->setText(text);

@@ -28,8 +28,7 @@ namespace {
 
 const QStringList &assemblyNames()
 {
-    static const QStringList names{"HV4",  "HV4X",  "HV4K", "HV12X", "HV16",   "HV16K",
-                                   "HV32K", "TK4K", "TK12X", "TK32K", "UNKNOWN"};
+    static const QStringList names = Assembly::names();
     return names;
 }
 
@@ -74,7 +73,7 @@ void handleStatusReply(const QString &header, const QByteArray &block, quint8 co
         requireEscaped(report, status.danteName);
         requireEscaped(report, status.localName);
         DetailsReport::versionText(header, status.bootloaderVersion);
-        Assembly::macTypeSelectable(profile.ultimoXClass, status.ultimoBusOnline, online,
+        StatusDecoder::macTypeBoxWanted(profile.ultimoXClass, status.ultimoBusOnline, online,
                                         privateMode);
         for (int n = 1; n <= 32; ++n) {
             IoPanel::inputColour(status.inputBits, n);

@@ -1,5 +1,7 @@
 #include "monitor/assemblyprofiles.h"
 
+#include <QStringList>
+
 namespace Assembly {
 
 namespace {
@@ -20,7 +22,25 @@ constexpr Profile Profiles[Count] = {
 
 constexpr Profile OutsideTheList{32, false, true};
 
+const char *const Names[Count] = {"HV4",   "HV4X", "HV4K",  "HV12X", "HV16",   "HV16K",
+                                  "HV32K", "TK4K", "TK12X", "TK32K", "UNKNOWN"};
+
 } // namespace
+
+QString name(int index)
+{
+    if (index < 0 || index >= Count)
+        return QString();
+    return QString::fromLatin1(Names[index]);
+}
+
+QStringList names()
+{
+    QStringList result;
+    for (const char *entry : Names)
+        result << QString::fromLatin1(entry);
+    return result;
+}
 
 Profile profile(int index)
 {
@@ -32,11 +52,6 @@ Profile profile(int index)
 bool isCompatibilityModel(int index)
 {
     return index == HV4 || index == HV16;
-}
-
-bool macTypeSelectable(bool ultimoXModel, bool ultimoBusOnline, bool online, bool privateMode)
-{
-    return !ultimoXModel && !ultimoBusOnline && online && privateMode;
 }
 
 } // namespace Assembly

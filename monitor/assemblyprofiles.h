@@ -1,6 +1,9 @@
 #pragma once
 
+#include <QString>
 #include <QtGlobal>
+
+class QStringList;
 
 // What the assembly (model) chosen in the assembly box means for the window:
 // how many input and LED indicators are in use, whether the intercom-only
@@ -21,15 +24,15 @@ struct Profile
     bool ultimoXClass;
 };
 
+// The text of box index `index` ("HV4" ... "UNKNOWN"); empty outside the list.
+QString name(int index);
+// All eleven entries in box order.
+QStringList names();
+
 // The profile of box index `index`; an index outside the list (such as -1
 // for an empty box) counts as a 32-indicator UltimoX-class paging model.
 Profile profile(int index);
 
 bool isCompatibilityModel(int index);
-
-// The MAC-type box is offered only where the technician has to program a
-// Dante MAC reference: private mode, unit online, an assembly that is not
-// UltimoX-class and an Ultimo bus that is not online.
-bool macTypeSelectable(bool ultimoXModel, bool ultimoBusOnline, bool online, bool privateMode);
 
 } // namespace Assembly

@@ -73,8 +73,8 @@ void HVTKUtilities::on_m_cmbAssembly_currentIndexChanged(int index)
     m_bIntercomModel = profile.intercom;
     m_bUltimoXModel = profile.ultimoXClass;
 
-    displayMacType(Assembly::macTypeSelectable(m_bUltimoXModel, m_unitStatus.ultimoBusOnline, m_bOnline,
-                                               m_bPrivateMode),
+    displayMacType(StatusDecoder::macTypeBoxWanted(m_bUltimoXModel, m_unitStatus.ultimoBusOnline, m_bOnline,
+                                                   m_bPrivateMode),
                    false);
 
     frameIndicators(m_lblInputs, m_nInputCount);

@@ -9,23 +9,26 @@ namespace UnitModels {
 namespace {
 
 // The assembly codes count from 1 in the order of the tool's assembly box.
-UnitModel model(const char *name, int assemblyCode)
+UnitModel model(const QString &name, int assemblyCode)
 {
     const Assembly::Profile profile = Assembly::profile(assemblyCode - 1);
-    return {QLatin1String(name), assemblyCode, profile.indicatorCount, profile.intercom,
-            profile.ultimoXClass};
+    return {name, assemblyCode, profile.indicatorCount, profile.intercom, profile.ultimoXClass};
+}
+
+QVector<UnitModel> knownModels()
+{
+    QVector<UnitModel> models;
+    for (int index = 0; index < Assembly::Unknown; ++index)
+        models << model(Assembly::name(index), index + 1);
+    models << model(QStringLiteral("Halvo"), 1); // the old model word of early HV4 units
+    return models;
 }
 
 } // namespace
 
 const QVector<UnitModel> &all()
 {
-    static const QVector<UnitModel> models{
-        model("HV4", 1),   model("HV4X", 2),  model("HV4K", 3), model("HV12X", 4),
-        model("HV16", 5),  model("HV16K", 6), model("HV32K", 7), model("TK4K", 8),
-        model("TK12X", 9), model("TK32K", 10),
-        model("Halvo", 1), // the old model word of early HV4 units
-    };
+    static const QVector<UnitModel> models = knownModels();
     return models;
 }
 
