@@ -1,6 +1,6 @@
 #include "sim/simlog.h"
 #include "sim/unitsimulator.h"
-#include "sim/unitspec.h"
+#include "sim/unitentry.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -23,7 +23,7 @@ QString description()
                "  192.168.0.21:TK12X:2.12 live=1000 dip-on=2\n"
                "Models: %1 (default HV4K); firmware MAJOR.MINOR (default 2.09).\n"
                "Options of a unit line:\n%2")
-        .arg(UnitModels::names().join(QStringLiteral(", ")), UnitSpecs::optionHelp());
+        .arg(UnitModels::names().join(QStringLiteral(", ")), UnitEntries::optionHelp());
 }
 
 int fail(const QString &message)
@@ -59,30 +59,30 @@ int main(int argc, char *argv[])
         return fail(QStringLiteral("unexpected argument \"%1\" (see --help)")
                         .arg(parser.positionalArguments().first()));
 
-    QList<UnitSpec> specs;
+    QList<UnitEntry> entries;
     QString error;
     for (const QString &text : parser.values(unitOption)) {
-        if (!UnitSpecs::parseLine(text, &specs, &error) || text.trimmed().isEmpty())
+        if (!UnitEntries::parseLine(text, &entries, &error) || text.trimmed().isEmpty())
             return fail(QStringLiteral("--unit %1").arg(error.isEmpty() ? QStringLiteral("needs an address") : error));
     }
     if (parser.isSet(unitsOption)) {
         QFile file(parser.value(unitsOption));
         if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
             return fail(QStringLiteral("cannot read %1: %2").arg(file.fileName(), file.errorString()));
-        if (!UnitSpecs::parseFile(QString::fromUtf8(file.readAll()), &specs, &error))
+        if (!UnitEntries::parseFile(QString::fromUtf8(file.readAll()), &entries, &error))
             return fail(QStringLiteral("%1: %2").arg(file.fileName(), error));
     }
-    if (specs.isEmpty())
+    if (entries.isEmpty())
         return fail(QStringLiteral("no units: give --unit ADDRESS or --units FILE (see --help)"));
 
     UnitSimulator simulator;
     QTextStream out(stdout);
-    for (const UnitSpec &spec : specs) {
-        SimulatedUnit *unit = simulator.addUnit(spec.config);
+    for (const UnitEntry &entry : entries) {
+        SimulatedUnit *unit = simulator.addUnit(entry.config);
         if (!unit)
             return fail(simulator.errorString());
-        for (const QString &option : spec.options) {
-            if (!UnitSpecs::applyOption(unit, option, &error))
+        for (const QString &option : entry.options) {
+            if (!UnitEntries::applyOption(unit, option, &error))
                 return fail(error);
         }
         out << "unit " << unit->address().toString() << "  " << printable(unit->versionText()) << '\n';

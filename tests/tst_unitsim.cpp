@@ -1,6 +1,6 @@
 #include "sim/simulatedunit.h"
 #include "sim/unitdefaults.h"
-#include "sim/unitspec.h"
+#include "sim/unitentry.h"
 
 #include <QNetworkDatagram>
 #include <QProcess>
@@ -59,7 +59,7 @@ void TestUnitSim::parseUnit()
     QFETCH(bool, valid);
     UnitConfig config;
     QString error;
-    QCOMPARE(UnitSpecs::parseUnit(text, &config, &error), valid);
+    QCOMPARE(UnitEntries::parseUnit(text, &config, &error), valid);
     if (!valid) {
         QVERIFY(!error.isEmpty());
         return;
@@ -98,11 +98,11 @@ void TestUnitSim::parseFile()
     QFETCH(QString, text);
     QFETCH(int, units);
     QFETCH(QString, errorPart);
-    QList<UnitSpec> specs;
+    QList<UnitEntry> entries;
     QString error;
-    QCOMPARE(UnitSpecs::parseFile(text, &specs, &error), units >= 0);
+    QCOMPARE(UnitEntries::parseFile(text, &entries, &error), units >= 0);
     if (units >= 0)
-        QCOMPARE(specs.size(), units);
+        QCOMPARE(entries.size(), units);
     else
         QVERIFY2(error.contains(errorPart), qPrintable(error));
 }
@@ -114,7 +114,7 @@ void TestUnitSim::optionsChangeTheUnit()
     for (const char *option : {"old-firmware", "length=255", "restart=100", "unit-error=7",
                                "wrong-dante-mac", "wrong-control-mac", "ultimo-offline",
                                "dip-on=1,3", "intensity=60", "error-next=E11"}) {
-        QVERIFY2(UnitSpecs::applyOption(&unit, option, &error), qPrintable(error));
+        QVERIFY2(UnitEntries::applyOption(&unit, option, &error), qPrintable(error));
     }
     const UnitBehaviour b = unit.behaviour();
     QVERIFY(!b.statusRequestSupported);
@@ -129,7 +129,7 @@ void TestUnitSim::optionsChangeTheUnit()
     QCOMPARE(s.dipSwitchOff, (std::array<bool, 4>{false, true, false, true}));
     QCOMPARE(int(s.ledIntensity), 60);
 
-    QVERIFY(UnitSpecs::applyOption(&unit, "names-mismatched", &error));
+    QVERIFY(UnitEntries::applyOption(&unit, "names-mismatched", &error));
     QVERIFY(!unit.status().danteName.endsWith(UnitDefaults::macSuffix(unit.status().danteMac)));
     QVERIFY(!unit.status().localName.endsWith(UnitDefaults::macSuffix(unit.status().controlMac)));
 }

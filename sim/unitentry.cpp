@@ -1,11 +1,11 @@
-#include "sim/unitspec.h"
+#include "sim/unitentry.h"
 
 #include "sim/simulatedunit.h"
 #include "sim/unitmodel.h"
 
 #include <QHostAddress>
 
-namespace UnitSpecs {
+namespace UnitEntries {
 
 namespace {
 
@@ -178,30 +178,30 @@ bool parseUnit(const QString &text, UnitConfig *config, QString *error)
     return true;
 }
 
-bool parseLine(const QString &line, QList<UnitSpec> *specs, QString *error)
+bool parseLine(const QString &line, QList<UnitEntry> *entries, QString *error)
 {
     const QString content = line.section(QLatin1Char('#'), 0, 0).simplified();
     if (content.isEmpty())
         return true;
     const QStringList words = content.split(QLatin1Char(' '));
-    UnitSpec spec;
-    if (!parseUnit(words.first(), &spec.config, error))
+    UnitEntry entry;
+    if (!parseUnit(words.first(), &entry.config, error))
         return false;
     for (int i = 1; i < words.size(); ++i) {
         if (!checkOption(words[i], error))
             return false;
-        spec.options << words[i];
+        entry.options << words[i];
     }
-    specs->append(spec);
+    entries->append(entry);
     return true;
 }
 
-bool parseFile(const QString &text, QList<UnitSpec> *specs, QString *error)
+bool parseFile(const QString &text, QList<UnitEntry> *entries, QString *error)
 {
     const QStringList lines = text.split(QLatin1Char('\n'));
     for (int i = 0; i < lines.size(); ++i) {
         QString lineError;
-        if (!parseLine(lines[i], specs, &lineError)) {
+        if (!parseLine(lines[i], entries, &lineError)) {
             *error = QStringLiteral("line %1: %2").arg(i + 1).arg(lineError);
             return false;
         }
@@ -227,4 +227,4 @@ QString optionHelp()
     return text;
 }
 
-} // namespace UnitSpecs
+} // namespace UnitEntries
