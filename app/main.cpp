@@ -1,3 +1,4 @@
+#include "app/desktopfonts.h"
 #include "app/hvtkutilities.h"
 
 #include <QApplication>
@@ -5,6 +6,7 @@
 int main(int argc, char *argv[])
 {
     QApplication application(argc, argv);
+    DesktopFonts::use();
     HVTKUtilities window;
     window.show();
     return application.exec();
