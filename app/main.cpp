@@ -1,5 +1,6 @@
 #include "app/desktopfonts.h"
 #include "app/hvtkutilities.h"
+#include "app/indicatorwords.h"
 
 #include <QApplication>
 
@@ -8,6 +9,7 @@ int main(int argc, char *argv[])
     QApplication application(argc, argv);
     DesktopFonts::use();
     HVTKUtilities window;
+    IndicatorWords::follow(window);
     window.show();
     return application.exec();
 }
