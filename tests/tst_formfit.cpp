@@ -173,7 +173,8 @@ void TestFormFit::textsFitOnOneLine()
     const QStringList cut = textsThatDoNotFit(ui.centralwidget, ui.m_lblInfo);
     for (const QString &text : cut)
         qWarning("%s", qPrintable(text));
-    QVERIFY2(cut.isEmpty(), qPrintable(QStringLiteral("%1 texts cut at %2 DPI").arg(cut.size()).arg(window->logicalDpiY())));
+    QVERIFY2(cut.isEmpty(),
+             qPrintable(QStringLiteral("%1 texts cut at %2 DPI").arg(cut.size()).arg(window->logicalDpiY())));
 }
 
 void TestFormFit::reportFitsItsArea_data()
