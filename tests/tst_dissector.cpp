@@ -424,6 +424,13 @@ void DissectorTest::dissectCapture(const QString &pcapPath)
     datagrams = readPcap(pcap.readAll(), &error);
     QVERIFY2(error.isEmpty(), qPrintable(error));
 
+    // An installed dissector registers "hvtk" first and the build's could not load.
+    QProcess plugins;
+    plugins.start(QStringLiteral(HVTK_TSHARK), {"-G", "plugins"});
+    QVERIFY(plugins.waitForFinished(30000));
+    QVERIFY2(!plugins.readAllStandardOutput().contains("hvtk.lua"),
+             "an installed hvtk.lua (tshark -G plugins) keeps the build's from loading; remove the package first");
+
     QProcess tshark;
     tshark.start(QStringLiteral(HVTK_TSHARK), {"-n", "-r", pcapPath, "-X",
                                                QStringLiteral("lua_script:") + QStringLiteral(HVTK_DISSECTOR),

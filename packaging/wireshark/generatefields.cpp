@@ -65,17 +65,26 @@ QByteArray namedBits(const QList<NamedBit> &bits, const QByteArray &indent)
     return lua + indent + "}";
 }
 
+// "local NAME = { key = value, ... }" of whole numbers.
+QByteArray numberTable(const char *name, const QList<QPair<const char *, long>> &entries)
+{
+    QByteArray lua = QByteArray("local ") + name + " = {\n";
+    for (const auto &entry : entries)
+        lua += QByteArray("  ") + entry.first + " = " + QByteArray::number(qlonglong(entry.second)) + ",\n";
+    return lua + "}\n\n";
+}
+
 QByteArray layoutTable()
 {
     namespace L = StatusLayout;
-    QByteArray lua = "local LAYOUT = {\n";
-    lua += "  header_size = " + QByteArray::number(L::HeaderSize) + ",\n";
-    lua += "  split_threshold = " + QByteArray::number(L::SplitThreshold) + ",\n";
-    lua += "  minimum_block = " + QByteArray::number(L::MinimumBlockSize) + ",\n";
-    lua += "  colour_block = " + QByteArray::number(L::ColourBlockSize) + ",\n";
-    lua += "  feature_block = " + QByteArray::number(L::FeatureBlockSize) + ",\n";
-    lua += "  full_reply = " + QByteArray::number(L::FullReplySize) + ",\n";
-    lua += "}\n\n";
+    QByteArray lua = numberTable("LAYOUT", {
+        {"header_size", L::HeaderSize},
+        {"split_threshold", L::SplitThreshold},
+        {"minimum_block", L::MinimumBlockSize},
+        {"colour_block", L::ColourBlockSize},
+        {"feature_block", L::FeatureBlockSize},
+        {"full_reply", L::FullReplySize},
+    });
     lua += "local STATUS_FIELDS = {\n";
     for (const StatusField &entry : statusFields()) {
         lua += "  { name = " + luaString(entry.name) + ", label = " + luaString(entry.label)
@@ -128,18 +137,17 @@ QByteArray assemblyTable()
 QByteArray thresholdTable()
 {
     namespace D = StatusDecoder;
-    QByteArray lua = "local THRESHOLDS = {\n";
-    lua += "  status_request_since = " + QByteArray::number(D::StatusRequestSince) + ",\n";
-    lua += "  current_firmware_since = " + QByteArray::number(D::CurrentFirmwareSince) + ",\n";
-    lua += "  second_series_status_request_since = " + QByteArray::number(D::SecondSeriesStatusRequestSince) + ",\n";
-    lua += "  second_series_current_since = " + QByteArray::number(D::SecondSeriesCurrentSince) + ",\n";
-    lua += "  current_bootloader_since = " + QByteArray::number(D::CurrentBootloaderSince) + ",\n";
-    lua += "  current_ultimo_since = " + QByteArray::number(D::CurrentUltimoSince) + ",\n";
-    lua += "  current_ultimox2_since = " + QByteArray::number(D::CurrentUltimoX2Since) + ",\n";
-    lua += "  lowest_shipping_intensity = " + QByteArray::number(D::LowestShippingIntensity) + ",\n";
-    lua += "}\n\n";
-    lua += "local UNIT_PORT = " + QByteArray::number(CommandText::UnitPort) + "\n";
-    return lua;
+    return numberTable("THRESHOLDS", {
+               {"status_request_since", D::StatusRequestSince},
+               {"current_firmware_since", D::CurrentFirmwareSince},
+               {"second_series_status_request_since", D::SecondSeriesStatusRequestSince},
+               {"second_series_current_since", D::SecondSeriesCurrentSince},
+               {"current_bootloader_since", D::CurrentBootloaderSince},
+               {"current_ultimo_since", D::CurrentUltimoSince},
+               {"current_ultimox2_since", D::CurrentUltimoX2Since},
+               {"lowest_shipping_intensity", D::LowestShippingIntensity},
+           })
+        + "local UNIT_PORT = " + QByteArray::number(CommandText::UnitPort) + "\n";
 }
 
 QString tablesError()
