@@ -1,11 +1,15 @@
+#include "app/desktopfonts.h"
 #include "app/hvtkutilities.h"
+#include "app/indicatorwords.h"
 
 #include <QApplication>
 
 int main(int argc, char *argv[])
 {
     QApplication application(argc, argv);
+    DesktopFonts::use();
     HVTKUtilities window;
+    IndicatorWords::follow(window);
     window.show();
     return application.exec();
 }

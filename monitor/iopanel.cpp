@@ -1,5 +1,9 @@
 #include "monitor/iopanel.h"
 
+#include "monitor/windowtext.h"
+
+#include <QRegularExpression>
+
 namespace IoPanel {
 
 const char *const Lit = "lime";
@@ -60,6 +64,103 @@ DipSwitchColours dipSwitchColours(bool switchOff)
     if (switchOff)
         return {black, white};
     return {white, black};
+}
+
+namespace {
+
+QString colourOf(const QString &styleSheet)
+{
+    static const QRegularExpression background(QStringLiteral("background-color\\s*:\\s*([^\\s;}]*)"));
+    return background.match(styleSheet).captured(1);
+}
+
+QString nameOf(Indicator indicator, int number)
+{
+    switch (indicator) {
+    case Indicator::Input:
+        return windowText("Input %1").arg(number);
+    case Indicator::Led:
+        return windowText("LED %1").arg(number);
+    case Indicator::DipSwitchOnCell:
+    case Indicator::DipSwitchOffCell:
+        return windowText("DIP switch %1").arg(number);
+    case Indicator::PushToTalk:
+        return windowText("Push to talk");
+    case Indicator::Ringer:
+        return windowText("Ringer");
+    case Indicator::HandsetMuted:
+        return windowText("Handset muted");
+    case Indicator::SnoozingAllowed:
+        return windowText("Snoozing allowed");
+    case Indicator::ButtonTaps:
+        return windowText("Button taps");
+    case Indicator::PttZoneMode:
+        return windowText("PTT zone mode");
+    }
+    return QString();
+}
+
+// The state a lit ("lime") and a dark ("black") indicator stand for.
+struct LitAndDark
+{
+    const char *lit;
+    const char *dark;
+};
+
+LitAndDark statesOf(Indicator indicator)
+{
+    switch (indicator) {
+    case Indicator::Input:
+        return {"active", "inactive"};
+    case Indicator::Led:
+        return {"green", "off"};
+    case Indicator::PushToTalk:
+        return {"pressed", "released"};
+    case Indicator::Ringer:
+        return {"on", "off"};
+    case Indicator::HandsetMuted:
+    case Indicator::SnoozingAllowed:
+        return {"yes", "no"};
+    case Indicator::ButtonTaps:
+    case Indicator::PttZoneMode:
+        return {"enabled", "disabled"};
+    case Indicator::DipSwitchOnCell:
+    case Indicator::DipSwitchOffCell:
+        break;
+    }
+    return {"on", "off"};
+}
+
+QString stateOf(Indicator indicator, const QString &colour)
+{
+    if (colour.compare(QLatin1String(NotInUse), Qt::CaseInsensitive) == 0)
+        return windowText("not in use");
+    // A DIP switch cell is white on the side the switch is set to.
+    if (indicator == Indicator::DipSwitchOnCell || indicator == Indicator::DipSwitchOffCell) {
+        const bool onCell = indicator == Indicator::DipSwitchOnCell;
+        if (colour == QLatin1String("white"))
+            return onCell ? windowText("on") : windowText("off");
+        if (colour == QLatin1String(Dark))
+            return onCell ? windowText("off") : windowText("on");
+        return windowText("unknown");
+    }
+    if (indicator == Indicator::Led && colour == QLatin1String("red"))
+        return windowText("red");
+    if (indicator == Indicator::Led && colour == QLatin1String("orange"))
+        return windowText("yellow");
+    const LitAndDark states = statesOf(indicator);
+    if (colour == QLatin1String(Lit))
+        return windowText(states.lit);
+    if (colour == QLatin1String(Dark))
+        return windowText(states.dark);
+    return windowText("unknown");
+}
+
+} // namespace
+
+QString inWords(Indicator indicator, int number, const QString &styleSheet)
+{
+    return nameOf(indicator, number) + QStringLiteral(": ") + stateOf(indicator, colourOf(styleSheet));
 }
 
 } // namespace IoPanel

@@ -38,4 +38,24 @@ struct DipSwitchColours
 // The white block sits on the side the switch is set to.
 DipSwitchColours dipSwitchColours(bool switchOff);
 
+// The indicators of the panel, for saying in words what one shows.
+enum class Indicator {
+    Input,
+    Led,
+    DipSwitchOnCell,
+    DipSwitchOffCell,
+    PushToTalk,
+    Ringer,
+    HandsetMuted,
+    SnoozingAllowed,
+    ButtonTaps,
+    PttZoneMode,
+};
+
+// What an indicator painted with `styleSheet` shows, for its tool tip and
+// accessible name: "LED 3: red", "Input 2: active", "DIP switch 3: on",
+// "Ringer: not in use". `number` counts inputs, LEDs and DIP switches from 1
+// and is ignored for the others.
+QString inWords(Indicator indicator, int number, const QString &styleSheet);
+
 } // namespace IoPanel

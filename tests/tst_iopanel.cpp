@@ -1,3 +1,4 @@
+#include "app/indicatorwords.h"
 #include "support/windowprobe.h"
 
 #include <QtTest>
@@ -40,6 +41,7 @@ private slots:
     void pttRingerHandset();
     void featureIndicatorsOnlyWhenReported();
     void intensityMovesSliderWithoutCommand();
+    void indicatorsSayWhatTheyShow();
 
 private:
     void useIndicators(int count);
@@ -244,6 +246,66 @@ void TestIoPanel::intensityMovesSliderWithoutCommand()
     QVERIFY(!probe->intensityTimer()->isActive());
     QVERIFY(probe->pollTimer()->isActive());
     QVERIFY(!probe->awaitingReply());
+}
+
+// Tool tip and accessible name of every kind of indicator follow its colour,
+// whoever paints it: the offline presentation, then two replies.
+void TestIoPanel::indicatorsSayWhatTheyShow()
+{
+    IndicatorWords::follow(*window);
+    Ui::HVTKUtilitiesClass &ui = probe->ui();
+    const auto words = [](const QLabel *label) {
+        return label->toolTip() == label->accessibleName() ? label->toolTip()
+                                                           : QStringLiteral("tool tip and name differ");
+    };
+    probe->online() = true;
+    probe->setOnlineUI(false);
+    QCOMPARE(words(probe->led(1)), QStringLiteral("LED 1: not in use"));
+    QCOMPARE(words(probe->input(32)), QStringLiteral("Input 32: not in use"));
+    QCOMPARE(words(ui.m_PTTState), QStringLiteral("Push to talk: unknown"));
+    QCOMPARE(words(ui.m_DIPSWOn_1), QStringLiteral("DIP switch 1: off"));
+
+    useIndicators(4);
+    UnitStatus &s = probe->status();
+    s.hasLedColours = true;
+    s.ledColours = {'G', 'R', 'Y', ' '};
+    s.inputBits = {0xFD, 0xFF, 0xFF, 0xFF};
+    s.dipSwitchOff = {true, true, false, true};
+    s.pttState = false;
+    s.ringerOn = true;
+    s.handsetMuted = true;
+    s.hasFeatureBits = true;
+    s.featureBits = SnoozingAllowed;
+    probe->refreshIoPanel();
+    const QList<QPair<const QLabel *, QString>> expected = {
+        {probe->led(1), "LED 1: green"},
+        {probe->led(2), "LED 2: red"},
+        {probe->led(3), "LED 3: yellow"},
+        {probe->led(4), "LED 4: off"},
+        {probe->led(5), "LED 5: not in use"},
+        {probe->input(1), "Input 1: inactive"},
+        {probe->input(2), "Input 2: active"},
+        {ui.m_DIPSWOn_3, "DIP switch 3: on"},
+        {ui.m_DIPSWOff_3, "DIP switch 3: on"},
+        {ui.m_DIPSWOn_4, "DIP switch 4: off"},
+        {ui.m_DIPSWOff_4, "DIP switch 4: off"},
+        {ui.m_PTTState, "Push to talk: pressed"},
+        {ui.m_SonalertState, "Ringer: on"},
+        {ui.m_HandsetMutedState, "Handset muted: yes"},
+        {ui.m_SnoozingAllowed, "Snoozing allowed: yes"},
+        {ui.m_ButtonTapsEnabled, "Button taps: disabled"},
+        {ui.m_PTTZoneModeEnabled, "PTT zone mode: disabled"},
+    };
+    for (const auto &indicator : expected)
+        QCOMPARE(words(indicator.first), indicator.second);
+    // The look is the colour alone.
+    QCOMPARE(probe->led(2)->styleSheet(), QStringLiteral("QLabel { background-color : red }"));
+
+    s.ledColours = {'G', 'G', 'Y', ' '};
+    s.pttState = true;
+    probe->refreshIoPanel();
+    QCOMPARE(words(probe->led(2)), QStringLiteral("LED 2: green"));
+    QCOMPARE(words(ui.m_PTTState), QStringLiteral("Push to talk: released"));
 }
 
 QTEST_MAIN(TestIoPanel)
