@@ -380,8 +380,8 @@ void TestFlood::workstationWithoutIPv4()
         hasIPv4 = hasIPv4 || (address.protocol() == QAbstractSocket::IPv4Protocol && !address.isLoopback());
 
     if (hasIPv4) {
-        const QString privateLan = QFINDTESTDATA("../scripts/private-lan");
-        QVERIFY(!privateLan.isEmpty());
+        const QString privateLan = QStringLiteral(HVTK_PRIVATE_LAN);
+        QVERIFY2(QFileInfo(privateLan).isExecutable(), qPrintable(privateLan));
         QProcess child;
         child.setProcessChannelMode(QProcess::MergedChannels);
         child.start(privateLan, {"--host", "none", "--", QCoreApplication::applicationFilePath(),

@@ -28,7 +28,7 @@ public slots:
 
 } // namespace
 
-class PollCycleTest : public QObject
+class TestPollCycle : public QObject
 {
     Q_OBJECT
 
@@ -57,7 +57,7 @@ private:
     std::unique_ptr<WindowProbe> probe;
 };
 
-void PollCycleTest::init()
+void TestPollCycle::init()
 {
     sim = std::make_unique<UnitSimulator>();
     unitA = sim->addUnit({UnitA, QStringLiteral("HV4K"), QStringLiteral("2.09")});
@@ -68,7 +68,7 @@ void PollCycleTest::init()
     QCOMPARE(probe->ui().m_txtIP->text(), UnitA.toString());
 }
 
-void PollCycleTest::cleanup()
+void TestPollCycle::cleanup()
 {
     probe.reset();
     window.reset();
@@ -76,7 +76,7 @@ void PollCycleTest::cleanup()
     QDesktopServices::unsetUrlHandler(QStringLiteral("http"));
 }
 
-QList<SimDatagram> PollCycleTest::requestsTo(const QHostAddress &unit) const
+QList<SimDatagram> TestPollCycle::requestsTo(const QHostAddress &unit) const
 {
     QList<SimDatagram> result;
     for (const SimDatagram &datagram : sim->log()) {
@@ -87,7 +87,7 @@ QList<SimDatagram> PollCycleTest::requestsTo(const QHostAddress &unit) const
     return result;
 }
 
-QList<QByteArray> PollCycleTest::payloadsTo(const QHostAddress &unit) const
+QList<QByteArray> TestPollCycle::payloadsTo(const QHostAddress &unit) const
 {
     QList<QByteArray> result;
     for (const SimDatagram &datagram : requestsTo(unit))
@@ -95,12 +95,12 @@ QList<QByteArray> PollCycleTest::payloadsTo(const QHostAddress &unit) const
     return result;
 }
 
-void PollCycleTest::waitUntilOnline()
+void TestPollCycle::waitUntilOnline()
 {
     QTRY_VERIFY_WITH_TIMEOUT(probe->online() && !probe->status().localName.isEmpty(), 3000);
 }
 
-void PollCycleTest::answeringUnitPolledEvery300ms()
+void TestPollCycle::answeringUnitPolledEvery300ms()
 {
     QTRY_VERIFY_WITH_TIMEOUT(requestsTo(UnitA).size() >= 6, 4000);
     QCOMPARE(probe->ui().statusbar->currentMessage(), QStringLiteral("Status: Online."));
@@ -115,7 +115,7 @@ void PollCycleTest::answeringUnitPolledEvery300ms()
     QCOMPARE(probe->ui().m_cmbAssembly->currentText(), QStringLiteral("HV4K"));
 }
 
-void PollCycleTest::newAddressPolledAtOnce()
+void TestPollCycle::newAddressPolledAtOnce()
 {
     SimulatedUnit *unitB = sim->addUnit({UnitB, QStringLiteral("TK12X"), QStringLiteral("1.20")});
     QVERIFY(unitB);
@@ -132,7 +132,7 @@ void PollCycleTest::newAddressPolledAtOnce()
     QCOMPARE(probe->ui().m_cmbAssembly->currentText(), QStringLiteral("TK12X"));
 }
 
-void PollCycleTest::offlineOneTickAfterSilence()
+void TestPollCycle::offlineOneTickAfterSilence()
 {
     // Old firmware: the status request fails, the version query answers 1.10.
     unitA->setFirmware(QStringLiteral("1.10"));
@@ -160,7 +160,7 @@ void PollCycleTest::offlineOneTickAfterSilence()
     QCOMPARE(int(probe->status().conditionFlags & FirmwareUnsupported), 0);
 }
 
-void PollCycleTest::versionQueryFallbackAndItsEnd()
+void TestPollCycle::versionQueryFallbackAndItsEnd()
 {
     unitA->setStatusRequestSupported(false);
     QString statusAtQuery;
@@ -185,7 +185,7 @@ void PollCycleTest::versionQueryFallbackAndItsEnd()
     QVERIFY(!probe->status().localName.isEmpty());
 }
 
-void PollCycleTest::waitingState_data()
+void TestPollCycle::waitingState_data()
 {
     QTest::addColumn<QByteArray>("command");
     QTest::addColumn<int>("flag");
@@ -198,7 +198,7 @@ void PollCycleTest::waitingState_data()
                               << "Status: Loading defaults and restarting. Please wait..." << 12000;
 }
 
-void PollCycleTest::waitingState()
+void TestPollCycle::waitingState()
 {
     QFETCH(QByteArray, command);
     QFETCH(int, flag);
@@ -231,7 +231,7 @@ void PollCycleTest::waitingState()
     QCOMPARE(shown.mid(1), (QStringList{"Status: Success [R]", waitingText, "Status: Online."}));
 }
 
-void PollCycleTest::firmwareUpdateWait()
+void TestPollCycle::firmwareUpdateWait()
 {
     UrlRecorder recorder;
     QDesktopServices::setUrlHandler(QStringLiteral("http"), &recorder, "open");
@@ -261,7 +261,7 @@ void PollCycleTest::firmwareUpdateWait()
     QTRY_COMPARE_WITH_TIMEOUT(probe->ui().statusbar->currentMessage(), QStringLiteral("Status: Online."), 4000);
 }
 
-void PollCycleTest::chordTakesEffectAtNextTick()
+void TestPollCycle::chordTakesEffectAtNextTick()
 {
     waitUntilOnline();
     QVERIFY(!probe->privateMode());
@@ -300,5 +300,5 @@ void PollCycleTest::chordTakesEffectAtNextTick()
     QCOMPARE(probe->ui().m_txtDetails->width(), 566);
 }
 
-QTEST_MAIN(PollCycleTest)
+QTEST_MAIN(TestPollCycle)
 #include "tst_pollcycle.moc"

@@ -6,7 +6,7 @@
 
 #include <QtTest>
 
-class ReplyFramingTest : public QObject
+class TestReplyFraming : public QObject
 {
     Q_OBJECT
 
@@ -24,7 +24,7 @@ private slots:
     void logRowEscapesReply();
 };
 
-void ReplyFramingTest::split_data()
+void TestReplyFraming::split_data()
 {
     QTest::addColumn<QByteArray>("datagram");
     QTest::addColumn<QString>("header");
@@ -46,7 +46,7 @@ void ReplyFramingTest::split_data()
     QTest::newRow("utf-8") << QByteArray("E04 \xC3\xA9t\xC3\xA9") << QString::fromUtf8("E04 \xC3\xA9t\xC3\xA9") << 0;
 }
 
-void ReplyFramingTest::split()
+void TestReplyFraming::split()
 {
     QFETCH(QByteArray, datagram);
     QFETCH(QString, header);
@@ -59,14 +59,14 @@ void ReplyFramingTest::split()
         QCOMPARE(reply.block, datagram.mid(32));
 }
 
-void ReplyFramingTest::lineBreaksAndTabs()
+void TestReplyFraming::lineBreaksAndTabs()
 {
     QCOMPARE(ReplyFraming::withoutLineBreaks(QStringLiteral("\r\nR\t\r")), QStringLiteral("R\t"));
     QCOMPARE(ReplyFraming::withoutControlWhitespace(QStringLiteral("\r\nR\t\r")), QStringLiteral("R"));
     QCOMPARE(ReplyFraming::withoutLineBreaks(QStringLiteral("\r")), QString());
 }
 
-void ReplyFramingTest::statusHeader_data()
+void TestReplyFraming::statusHeader_data()
 {
     QTest::addColumn<QString>("header");
     QTest::addColumn<bool>("status");
@@ -80,14 +80,14 @@ void ReplyFramingTest::statusHeader_data()
     QTest::newRow("leading blank") << " HV4" << false;
 }
 
-void ReplyFramingTest::statusHeader()
+void TestReplyFraming::statusHeader()
 {
     QFETCH(QString, header);
     QFETCH(bool, status);
     QCOMPARE(ReplyFraming::isStatusHeader(header), status);
 }
 
-void ReplyFramingTest::sender_data()
+void TestReplyFraming::sender_data()
 {
     QTest::addColumn<QString>("sender");
     QTest::addColumn<QString>("unit");
@@ -102,7 +102,7 @@ void ReplyFramingTest::sender_data()
     QTest::newRow("IPv6") << "fe80::1" << "fe80::1" << true;
 }
 
-void ReplyFramingTest::sender()
+void TestReplyFraming::sender()
 {
     QFETCH(QString, sender);
     QFETCH(QString, unit);
@@ -110,7 +110,7 @@ void ReplyFramingTest::sender()
     QCOMPARE(ReplyFraming::sentByUnit(QHostAddress(sender), QHostAddress(unit)), accepted);
 }
 
-void ReplyFramingTest::resultCodes_data()
+void TestReplyFraming::resultCodes_data()
 {
     QTest::addColumn<QString>("code");
     QTest::addColumn<QString>("text");
@@ -130,7 +130,7 @@ void ReplyFramingTest::resultCodes_data()
     QTest::newRow("empty") << "" << "" << false;
 }
 
-void ReplyFramingTest::resultCodes()
+void TestReplyFraming::resultCodes()
 {
     QFETCH(QString, code);
     QFETCH(QString, text);
@@ -140,7 +140,7 @@ void ReplyFramingTest::resultCodes()
     QVERIFY(!ResultCodes::isSuccess(code));
 }
 
-void ReplyFramingTest::statusLines()
+void TestReplyFraming::statusLines()
 {
     QVERIFY(ResultCodes::isSuccess(QStringLiteral("R")));
     QVERIFY(!ResultCodes::isSuccess(QStringLiteral("RR")));
@@ -150,7 +150,7 @@ void ReplyFramingTest::statusLines()
              QStringLiteral("Status: Failed [E13: "));
 }
 
-void ReplyFramingTest::logRowEscapesReply()
+void TestReplyFraming::logRowEscapesReply()
 {
     const QTime time(9, 5, 7);
     QCOMPARE(LogRow::rawReply(time, QStringLiteral("E04")),
@@ -160,5 +160,5 @@ void ReplyFramingTest::logRowEscapesReply()
                             "&lt;img src=x&gt; &amp; &quot;q&quot;<h0D></td></tr>"));
 }
 
-QTEST_GUILESS_MAIN(ReplyFramingTest)
+QTEST_GUILESS_MAIN(TestReplyFraming)
 #include "tst_replyframing.moc"

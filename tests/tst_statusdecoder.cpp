@@ -63,7 +63,7 @@ UnitStatus decoded(const Reply &reply, const AssemblyContext &assembly = Hv4k,
 
 } // namespace
 
-class StatusDecoderTest : public QObject
+class TestStatusDecoder : public QObject
 {
     Q_OBJECT
 
@@ -106,7 +106,7 @@ private slots:
     void macTypeBox();
 };
 
-void StatusDecoderTest::versionGate_data()
+void TestStatusDecoder::versionGate_data()
 {
     QTest::addColumn<QString>("header");
     QTest::addColumn<unsigned>("code");
@@ -129,7 +129,7 @@ void StatusDecoderTest::versionGate_data()
     QTest::newRow("no v") << "TK4K 2.12" << 212u << true << false;
 }
 
-void StatusDecoderTest::versionGate()
+void TestStatusDecoder::versionGate()
 {
     QFETCH(QString, header);
     QFETCH(unsigned, code);
@@ -144,7 +144,7 @@ void StatusDecoderTest::versionGate()
     QCOMPARE(status.hasCondition(FirmwareUpdateRequired), updateRequired);
 }
 
-void StatusDecoderTest::updateRequiredKeptWhileUnsupported()
+void TestStatusDecoder::updateRequiredKeptWhileUnsupported()
 {
     UnitStatus status;
     status.setCondition(FirmwareUpdateRequired, true);
@@ -157,7 +157,7 @@ void StatusDecoderTest::updateRequiredKeptWhileUnsupported()
     QVERIFY(!status.hasCondition(FirmwareUpdateRequired));
 }
 
-void StatusDecoderTest::malformedHeader_data()
+void TestStatusDecoder::malformedHeader_data()
 {
     QTest::addColumn<QString>("header");
     QTest::addColumn<QString>("model");
@@ -174,7 +174,7 @@ void StatusDecoderTest::malformedHeader_data()
     QTest::newRow("trailing text") << "Halvo v1.20 build" << "Halvo" << 120u;
 }
 
-void StatusDecoderTest::malformedHeader()
+void TestStatusDecoder::malformedHeader()
 {
     QFETCH(QString, header);
     QFETCH(QString, model);
@@ -188,7 +188,7 @@ void StatusDecoderTest::malformedHeader()
     QVERIFY(!outcome.blockDecoded);
 }
 
-void StatusDecoderTest::assemblyForModel_data()
+void TestStatusDecoder::assemblyForModel_data()
 {
     QTest::addColumn<QString>("model");
     QTest::addColumn<int>("index");
@@ -201,7 +201,7 @@ void StatusDecoderTest::assemblyForModel_data()
     QTest::newRow("empty") << "" << -1;
 }
 
-void StatusDecoderTest::assemblyForModel()
+void TestStatusDecoder::assemblyForModel()
 {
     QFETCH(QString, model);
     QFETCH(int, index);
@@ -210,7 +210,7 @@ void StatusDecoderTest::assemblyForModel()
     QCOMPARE(StatusDecoder::assemblyIndexForModel(model, names), index);
 }
 
-void StatusDecoderTest::textOnlyReply_data()
+void TestStatusDecoder::textOnlyReply_data()
 {
     QTest::addColumn<QString>("header");
     QTest::addColumn<int>("conditions");
@@ -220,7 +220,7 @@ void StatusDecoderTest::textOnlyReply_data()
     QTest::newRow("1.10") << "HV4 v1.10" << int(FirmwareUnsupported);
 }
 
-void StatusDecoderTest::textOnlyReply()
+void TestStatusDecoder::textOnlyReply()
 {
     QFETCH(QString, header);
     QFETCH(int, conditions);
@@ -232,7 +232,7 @@ void StatusDecoderTest::textOnlyReply()
     QCOMPARE(status.localName, QStringLiteral("kept"));
 }
 
-void StatusDecoderTest::blockLength_data()
+void TestStatusDecoder::blockLength_data()
 {
     QTest::addColumn<int>("datagramSize");
     QTest::addColumn<bool>("decoded");
@@ -248,7 +248,7 @@ void StatusDecoderTest::blockLength_data()
     QTest::newRow("300") << 300 << true << true << true;
 }
 
-void StatusDecoderTest::blockLength()
+void TestStatusDecoder::blockLength()
 {
     QFETCH(int, datagramSize);
     QFETCH(bool, decoded);
@@ -275,7 +275,7 @@ void StatusDecoderTest::blockLength()
     QCOMPARE(int(status.featureBits), features ? 0x05 : 0x80);
 }
 
-void StatusDecoderTest::fieldsDecoded()
+void TestStatusDecoder::fieldsDecoded()
 {
     Reply reply;
     reply.set(L::DanteImageVersion, {1, 0, 3, 9})
@@ -346,7 +346,7 @@ void StatusDecoderTest::fieldsDecoded()
 }
 
 // What the simulated units send decodes back into the state they hold.
-void StatusDecoderTest::roundTripEveryModel()
+void TestStatusDecoder::roundTripEveryModel()
 {
     for (const UnitModel &model : UnitModels::all()) {
         UnitStatus sent = UnitDefaults::factoryState(model, QStringLiteral("2.12"), QHostAddress("192.168.0.21"));
@@ -380,7 +380,7 @@ void StatusDecoderTest::roundTripEveryModel()
     }
 }
 
-void StatusDecoderTest::readyUnitHasNoConditions()
+void TestStatusDecoder::readyUnitHasNoConditions()
 {
     const UnitStatus s = decoded(Reply());
     QCOMPARE(int(s.conditionFlags), 0);
@@ -394,7 +394,7 @@ void StatusDecoderTest::readyUnitHasNoConditions()
     QCOMPARE(int(tk.conditionFlags), 0);
 }
 
-void StatusDecoderTest::danteFirmwareThresholds_data()
+void TestStatusDecoder::danteFirmwareThresholds_data()
 {
     QTest::addColumn<QByteArray>("chip");
     QTest::addColumn<QByteArray>("firmware");
@@ -412,7 +412,7 @@ void StatusDecoderTest::danteFirmwareThresholds_data()
     QTest::newRow("case matters") << QByteArray("ultimo") << QByteArray("\x09\x00\x00\x00", 4) << (ultimo | ultimoX);
 }
 
-void StatusDecoderTest::danteFirmwareThresholds()
+void TestStatusDecoder::danteFirmwareThresholds()
 {
     QFETCH(QByteArray, chip);
     QFETCH(QByteArray, firmware);
@@ -427,7 +427,7 @@ void StatusDecoderTest::danteFirmwareThresholds()
     QCOMPARE(s.conditionFlags & (UltimoFirmwareOutdated | UltimoXFirmwareOutdated), bits);
 }
 
-void StatusDecoderTest::compatibilityAssemblyOnUltimoX()
+void TestStatusDecoder::compatibilityAssemblyOnUltimoX()
 {
     Reply ultimoX2;
     QVERIFY(decoded(ultimoX2, Hv16).hasCondition(CompatibilityAssemblyOnUltimoX));
@@ -445,7 +445,7 @@ void StatusDecoderTest::compatibilityAssemblyOnUltimoX()
     QVERIFY(decoded(noChip, Hv4k, flagged).hasCondition(CompatibilityAssemblyOnUltimoX));
 }
 
-void StatusDecoderTest::danteImageProduct()
+void TestStatusDecoder::danteImageProduct()
 {
     Reply tesk;
     tesk.text(L::DanteImageProduct, "TESK");
@@ -457,7 +457,7 @@ void StatusDecoderTest::danteImageProduct()
     QVERIFY(decoded(lower, Hv4k).hasCondition(DanteImageMismatch));
 }
 
-void StatusDecoderTest::macPrefixes_data()
+void TestStatusDecoder::macPrefixes_data()
 {
     QTest::addColumn<QByteArray>("danteMac");
     QTest::addColumn<QByteArray>("controlMac");
@@ -472,7 +472,7 @@ void StatusDecoderTest::macPrefixes_data()
                               << int(DanteMacInvalid | ControlMacInvalid);
 }
 
-void StatusDecoderTest::macPrefixes()
+void TestStatusDecoder::macPrefixes()
 {
     QFETCH(QByteArray, danteMac);
     QFETCH(QByteArray, controlMac);
@@ -488,7 +488,7 @@ void StatusDecoderTest::macPrefixes()
     QVERIFY(!s.hasCondition(SettingsNotDefault));
 }
 
-void StatusDecoderTest::namesAgainstMacs_data()
+void TestStatusDecoder::namesAgainstMacs_data()
 {
     QTest::addColumn<QByteArray>("danteName");
     QTest::addColumn<QByteArray>("localName");
@@ -503,7 +503,7 @@ void StatusDecoderTest::namesAgainstMacs_data()
     QTest::newRow("suffix not at end") << QByteArray("ABCDEF-1") << QByteArray("001234 ") << true << true;
 }
 
-void StatusDecoderTest::namesAgainstMacs()
+void TestStatusDecoder::namesAgainstMacs()
 {
     QFETCH(QByteArray, danteName);
     QFETCH(QByteArray, localName);
@@ -518,7 +518,7 @@ void StatusDecoderTest::namesAgainstMacs()
     QCOMPARE(s.hasCondition(SettingsNotDefault), danteMismatch || localMismatch);
 }
 
-void StatusDecoderTest::settingsChecks_data()
+void TestStatusDecoder::settingsChecks_data()
 {
     QTest::addColumn<int>("networkStatus");
     QTest::addColumn<int>("ipMode");
@@ -543,7 +543,7 @@ void StatusDecoderTest::settingsChecks_data()
     QTest::newRow("port 0") << 0 << 0 << true << true << factory << 0 << "qsysPort";
 }
 
-void StatusDecoderTest::settingsChecks()
+void TestStatusDecoder::settingsChecks()
 {
     QFETCH(int, networkStatus);
     QFETCH(int, ipMode);
@@ -575,7 +575,7 @@ void StatusDecoderTest::settingsChecks()
     QCOMPARE(s.hasCondition(SettingsNotDefault), !expected.isEmpty());
 }
 
-void StatusDecoderTest::dipSwitches_data()
+void TestStatusDecoder::dipSwitches_data()
 {
     QTest::addColumn<QByteArray>("switches");
     QTest::addColumn<bool>("notOff");
@@ -587,7 +587,7 @@ void StatusDecoderTest::dipSwitches_data()
     QTest::newRow("all on") << QByteArray(4, '\0') << true;
 }
 
-void StatusDecoderTest::dipSwitches()
+void TestStatusDecoder::dipSwitches()
 {
     QFETCH(QByteArray, switches);
     QFETCH(bool, notOff);
@@ -596,7 +596,7 @@ void StatusDecoderTest::dipSwitches()
     QCOMPARE(decoded(reply).hasCondition(DipSwitchesNotOff), notOff);
 }
 
-void StatusDecoderTest::ledIntensity_data()
+void TestStatusDecoder::ledIntensity_data()
 {
     QTest::addColumn<int>("intensity");
     QTest::addColumn<bool>("low");
@@ -607,7 +607,7 @@ void StatusDecoderTest::ledIntensity_data()
     QTest::newRow("255") << 255 << false;
 }
 
-void StatusDecoderTest::ledIntensity()
+void TestStatusDecoder::ledIntensity()
 {
     QFETCH(int, intensity);
     QFETCH(bool, low);
@@ -618,7 +618,7 @@ void StatusDecoderTest::ledIntensity()
     QCOMPARE(s.hasCondition(LedIntensityLow), low);
 }
 
-void StatusDecoderTest::bootloader_data()
+void TestStatusDecoder::bootloader_data()
 {
     QTest::addColumn<QByteArray>("version");
     QTest::addColumn<unsigned>("code");
@@ -629,7 +629,7 @@ void StatusDecoderTest::bootloader_data()
     QTest::newRow("2.0.0") << QByteArray("\x02\x00\x00", 3) << 2000u << false;
 }
 
-void StatusDecoderTest::bootloader()
+void TestStatusDecoder::bootloader()
 {
     QFETCH(QByteArray, version);
     QFETCH(unsigned, code);
@@ -641,7 +641,7 @@ void StatusDecoderTest::bootloader()
     QCOMPARE(s.hasCondition(BootloaderOutdated), outdated);
 }
 
-void StatusDecoderTest::unitErrorCodeKept()
+void TestStatusDecoder::unitErrorCodeKept()
 {
     Reply failing;
     failing.set(L::UnitErrorCode, {0x2A});
@@ -657,7 +657,7 @@ void StatusDecoderTest::unitErrorCodeKept()
     QCOMPARE(int(decoded(failing, Hv4k, s).unitErrorCode), 0x07);
 }
 
-void StatusDecoderTest::ultimoBusRequiredOffline()
+void TestStatusDecoder::ultimoBusRequiredOffline()
 {
     Reply reply;
     reply.set(L::UltimoBusOnline, {0}).set(L::UltimoBusRequired, {1});
@@ -668,7 +668,7 @@ void StatusDecoderTest::ultimoBusRequiredOffline()
     QVERIFY(!decoded(reply).hasCondition(UltimoBusRequiredOffline));
 }
 
-void StatusDecoderTest::featureIndicatorFirmware_data()
+void TestStatusDecoder::featureIndicatorFirmware_data()
 {
     QTest::addColumn<unsigned>("code");
     QTest::addColumn<bool>("shown");
@@ -680,14 +680,14 @@ void StatusDecoderTest::featureIndicatorFirmware_data()
     QTest::newRow("2.12") << 212u << true;
 }
 
-void StatusDecoderTest::featureIndicatorFirmware()
+void TestStatusDecoder::featureIndicatorFirmware()
 {
     QFETCH(unsigned, code);
     QFETCH(bool, shown);
     QCOMPARE(StatusDecoder::reportsFeatureIndicators(code), shown);
 }
 
-void StatusDecoderTest::macTypeBox_data()
+void TestStatusDecoder::macTypeBox_data()
 {
     QTest::addColumn<bool>("ultimoXModel");
     QTest::addColumn<bool>("busOnline");
@@ -702,7 +702,7 @@ void StatusDecoderTest::macTypeBox_data()
     QTest::newRow("not private") << false << false << true << false << false;
 }
 
-void StatusDecoderTest::macTypeBox()
+void TestStatusDecoder::macTypeBox()
 {
     QFETCH(bool, ultimoXModel);
     QFETCH(bool, busOnline);
@@ -712,5 +712,5 @@ void StatusDecoderTest::macTypeBox()
     QCOMPARE(StatusDecoder::macTypeBoxWanted(ultimoXModel, busOnline, online, privateMode), wanted);
 }
 
-QTEST_GUILESS_MAIN(StatusDecoderTest)
+QTEST_GUILESS_MAIN(TestStatusDecoder)
 #include "tst_statusdecoder.moc"

@@ -30,7 +30,7 @@ QByteArray statusReply(const QByteArray &header = "HV4K v2.09\r", const UnitStat
 
 } // namespace
 
-class UnitRepliesTest : public QObject
+class TestUnitReplies : public QObject
 {
     Q_OBJECT
 
@@ -77,7 +77,7 @@ private:
     qint64 constructedAtMs = 0;
 };
 
-void UnitRepliesTest::init()
+void TestUnitReplies::init()
 {
     unit = std::make_unique<DatagramCapture>();
     QVERIFY(unit->bind(UnitA));
@@ -88,20 +88,20 @@ void UnitRepliesTest::init()
     QTRY_VERIFY_WITH_TIMEOUT(!unit->datagrams().isEmpty(), 1000);
 }
 
-void UnitRepliesTest::cleanup()
+void TestUnitReplies::cleanup()
 {
     probe.reset();
     window.reset();
     unit.reset();
 }
 
-void UnitRepliesTest::answer(const QByteArray &datagram)
+void TestUnitReplies::answer(const QByteArray &datagram)
 {
     unit->reply(datagram);
     QTRY_VERIFY(!probe->unicastSocket()->hasPendingDatagrams());
 }
 
-void UnitRepliesTest::sendFrom(const QHostAddress &host, const QByteArray &datagram)
+void TestUnitReplies::sendFrom(const QHostAddress &host, const QByteArray &datagram)
 {
     QUdpSocket socket;
     QVERIFY(socket.bind(host, 0));
@@ -109,13 +109,13 @@ void UnitRepliesTest::sendFrom(const QHostAddress &host, const QByteArray &datag
     QTRY_VERIFY(!probe->unicastSocket()->hasPendingDatagrams());
 }
 
-void UnitRepliesTest::goOnline()
+void TestUnitReplies::goOnline()
 {
     answer(statusReply());
     QVERIFY(probe->online());
 }
 
-void UnitRepliesTest::startsOfflineAndPollsAtOnce()
+void TestUnitReplies::startsOfflineAndPollsAtOnce()
 {
     const DatagramCapture::Datagram first = unit->datagrams().first();
     QCOMPARE(first.data, QByteArray("GSHV\r"));
@@ -141,7 +141,7 @@ void UnitRepliesTest::startsOfflineAndPollsAtOnce()
     QCOMPARE(int(probe->ledCount()), 32);
 }
 
-void UnitRepliesTest::headerBlockSplit_data()
+void TestUnitReplies::headerBlockSplit_data()
 {
     QTest::addColumn<QByteArray>("datagram");
     QTest::addColumn<bool>("decoded");
@@ -155,7 +155,7 @@ void UnitRepliesTest::headerBlockSplit_data()
     QTest::newRow("251: decoded") << statusReply() << true << "";
 }
 
-void UnitRepliesTest::headerBlockSplit()
+void TestUnitReplies::headerBlockSplit()
 {
     QFETCH(QByteArray, datagram);
     QFETCH(bool, decoded);
@@ -173,7 +173,7 @@ void UnitRepliesTest::headerBlockSplit()
         QVERIFY2(probe->ui().m_lblInfo->text().contains(received), qPrintable(probe->ui().m_lblInfo->text()));
 }
 
-void UnitRepliesTest::versionBoundaries_data()
+void TestUnitReplies::versionBoundaries_data()
 {
     QTest::addColumn<QByteArray>("header");
     QTest::addColumn<bool>("supported");
@@ -191,7 +191,7 @@ void UnitRepliesTest::versionBoundaries_data()
 }
 
 // The version reply alone decides the next request and its timing.
-void UnitRepliesTest::versionBoundaries()
+void TestUnitReplies::versionBoundaries()
 {
     QFETCH(QByteArray, header);
     QFETCH(bool, supported);
@@ -206,7 +206,7 @@ void UnitRepliesTest::versionBoundaries()
     QCOMPARE(unit->datagrams().first().data, QByteArray(supported ? "GSHV\r" : "?V\r"));
 }
 
-void UnitRepliesTest::acknowledgements_data()
+void TestUnitReplies::acknowledgements_data()
 {
     QTest::addColumn<QByteArray>("reply");
     QTest::addColumn<QString>("status");
@@ -223,7 +223,7 @@ void UnitRepliesTest::acknowledgements_data()
     QTest::newRow("carriage return only") << QByteArray("\r") << "Status: Failed [: ]" << false;
 }
 
-void UnitRepliesTest::acknowledgements()
+void TestUnitReplies::acknowledgements()
 {
     QFETCH(QByteArray, reply);
     QFETCH(QString, status);
@@ -241,14 +241,14 @@ void UnitRepliesTest::acknowledgements()
     QCOMPARE(int(probe->status().conditionFlags), int(before | (firmwareUnsupported ? FirmwareUnsupported : 0)));
 }
 
-void UnitRepliesTest::emptyDatagramIsNoAnswer_data()
+void TestUnitReplies::emptyDatagramIsNoAnswer_data()
 {
     QTest::addColumn<QByteArray>("datagram");
     QTest::newRow("zero length") << QByteArray();
     QTest::newRow("starts with NUL") << QByteArray("\0R\r", 3);
 }
 
-void UnitRepliesTest::emptyDatagramIsNoAnswer()
+void TestUnitReplies::emptyDatagramIsNoAnswer()
 {
     QFETCH(QByteArray, datagram);
     QTest::qWait(700);
@@ -262,7 +262,7 @@ void UnitRepliesTest::emptyDatagramIsNoAnswer()
              qPrintable(QStringLiteral("%1 -> %2").arg(remainingBefore).arg(probe->pollTimer()->remainingTime())));
 }
 
-void UnitRepliesTest::rawReplyCoversOneDatagram()
+void TestUnitReplies::rawReplyCoversOneDatagram()
 {
     goOnline();
     const QString localName = probe->status().localName;
@@ -279,7 +279,7 @@ void UnitRepliesTest::rawReplyCoversOneDatagram()
     QCOMPARE(probe->status().localName, QStringLiteral("Renamed-0000FE"));
 }
 
-void UnitRepliesTest::rawReplyIsEscapedInTheLog()
+void TestUnitReplies::rawReplyIsEscapedInTheLog()
 {
     goOnline();
     const QString reply = QStringLiteral("<table><tr><td><img src=\"x\"><a href=\"y\">&amp;</a> E04");
@@ -294,7 +294,7 @@ void UnitRepliesTest::rawReplyIsEscapedInTheLog()
                                                            QRegularExpression::MultilineOption)));
 }
 
-void UnitRepliesTest::rawReplyNotLoggedInPrivateMode()
+void TestUnitReplies::rawReplyNotLoggedInPrivateMode()
 {
     goOnline();
     probe->privateMode() = true;
@@ -307,7 +307,7 @@ void UnitRepliesTest::rawReplyNotLoggedInPrivateMode()
 }
 
 // Only the unit in the IP field is listened to.
-void UnitRepliesTest::otherSendersChangeNothing()
+void TestUnitReplies::otherSendersChangeNothing()
 {
     probe->rawReplyExpected() = true;
     QTest::qWait(700);
@@ -326,7 +326,7 @@ void UnitRepliesTest::otherSendersChangeNothing()
     QVERIFY(probe->pollTimer()->remainingTime() <= remainingBefore);
 }
 
-void UnitRepliesTest::lateReplyOfPreviousUnitIgnored()
+void TestUnitReplies::lateReplyOfPreviousUnitIgnored()
 {
     goOnline();
     probe->ui().m_txtIP->setText(QStringLiteral("192.168.0.21"));
@@ -339,7 +339,7 @@ void UnitRepliesTest::lateReplyOfPreviousUnitIgnored()
     QCOMPARE(probe->ui().m_cmbAssembly->currentText(), QStringLiteral("UNKNOWN"));
 }
 
-void UnitRepliesTest::mappedAddressAccepted()
+void TestUnitReplies::mappedAddressAccepted()
 {
     probe->ui().m_txtIP->setText(QStringLiteral("::ffff:192.168.0.254"));
     unit->clear();
@@ -349,7 +349,7 @@ void UnitRepliesTest::mappedAddressAccepted()
     QCOMPARE(probe->status().modelToken, QStringLiteral("HV4K"));
 }
 
-void UnitRepliesTest::assemblyAdoptedBeforeBlock()
+void TestUnitReplies::assemblyAdoptedBeforeBlock()
 {
     // An UltimoX2 unit reporting the old family word: the box takes HV4, the
     // compatibility model, before the block is read, so the block's check
@@ -362,7 +362,7 @@ void UnitRepliesTest::assemblyAdoptedBeforeBlock()
     QVERIFY(!probe->status().hasCondition(ModelInvalid));
 }
 
-void UnitRepliesTest::assemblyKeptWhenChosen()
+void TestUnitReplies::assemblyKeptWhenChosen()
 {
     goOnline();
     probe->ui().m_cmbAssembly->setCurrentIndex(5); // HV16K, chosen by the technician
@@ -375,7 +375,7 @@ void UnitRepliesTest::assemblyKeptWhenChosen()
     QCOMPARE(probe->ui().m_cmbAssembly->currentText(), QStringLiteral("UNKNOWN"));
 }
 
-void UnitRepliesTest::macFieldPrefilled()
+void TestUnitReplies::macFieldPrefilled()
 {
     goOnline();
     QCOMPARE(probe->ui().m_txtMAC->text(), factoryHv4k().controlMacText);
@@ -388,7 +388,7 @@ void UnitRepliesTest::macFieldPrefilled()
     QVERIFY(probe->ui().m_txtMAC->text().isEmpty());
 }
 
-void UnitRepliesTest::offlineStatusPrecedence_data()
+void TestUnitReplies::offlineStatusPrecedence_data()
 {
     QTest::addColumn<bool>("defaults");
     QTest::addColumn<bool>("restart");
@@ -405,7 +405,7 @@ void UnitRepliesTest::offlineStatusPrecedence_data()
                                        << "Status: Loading defaults and restarting. Please wait...";
 }
 
-void UnitRepliesTest::offlineStatusPrecedence()
+void TestUnitReplies::offlineStatusPrecedence()
 {
     QFETCH(bool, defaults);
     QFETCH(bool, restart);
@@ -420,7 +420,7 @@ void UnitRepliesTest::offlineStatusPrecedence()
     QCOMPARE(probe->ui().statusbar->currentMessage(), text);
 }
 
-void UnitRepliesTest::offlinePresentation()
+void TestUnitReplies::offlinePresentation()
 {
     UnitStatus state = factoryHv4k();
     state.ledIntensity = 55;
@@ -460,7 +460,7 @@ void UnitRepliesTest::offlinePresentation()
         QVERIFY2(!sent.endsWith("IB\r"), sent.constData());
 }
 
-void UnitRepliesTest::everyCallReappliesVisibility()
+void TestUnitReplies::everyCallReappliesVisibility()
 {
     answer(statusReply("HV4K v2.12\r"));
     auto &ui = probe->ui();
@@ -477,7 +477,7 @@ void UnitRepliesTest::everyCallReappliesVisibility()
     QVERIFY(ui.m_lblPTTZoneModeEnabled->isHidden());
 }
 
-void UnitRepliesTest::featureIndicatorsFollowFirstReply_data()
+void TestUnitReplies::featureIndicatorsFollowFirstReply_data()
 {
     QTest::addColumn<QByteArray>("header");
     QTest::addColumn<bool>("shown");
@@ -489,7 +489,7 @@ void UnitRepliesTest::featureIndicatorsFollowFirstReply_data()
 
 // The window goes online before the first reply is decoded; the indicators
 // that depend on the firmware must still follow that reply at once.
-void UnitRepliesTest::featureIndicatorsFollowFirstReply()
+void TestUnitReplies::featureIndicatorsFollowFirstReply()
 {
     QFETCH(QByteArray, header);
     QFETCH(bool, shown);
@@ -502,7 +502,7 @@ void UnitRepliesTest::featureIndicatorsFollowFirstReply()
         QCOMPARE(!indicator->isHidden(), shown);
 }
 
-void UnitRepliesTest::chordKeys_data()
+void TestUnitReplies::chordKeys_data()
 {
     QTest::addColumn<QList<int>>("pressed");  // positive: press, negative: release
     QTest::addColumn<bool>("requested");
@@ -518,7 +518,7 @@ void UnitRepliesTest::chordKeys_data()
         << QList<int>{Qt::Key_Control, Qt::Key_Shift, Qt::Key_F12, -Qt::Key_F12, -Qt::Key_Shift} << true;
 }
 
-void UnitRepliesTest::chordKeys()
+void TestUnitReplies::chordKeys()
 {
     QFETCH(QList<int>, pressed);
     QFETCH(bool, requested);
@@ -542,5 +542,5 @@ void UnitRepliesTest::chordKeys()
     QCOMPARE(probe->ui().m_txtDetails->width(), requested ? 566 : 871);
 }
 
-QTEST_MAIN(UnitRepliesTest)
+QTEST_MAIN(TestUnitReplies)
 #include "tst_unitreplies.moc"

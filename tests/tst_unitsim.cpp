@@ -29,7 +29,7 @@ private:
 
 QString TestUnitSim::program() const
 {
-    return QCoreApplication::applicationDirPath() + "/../sim/hvtk-unit-sim";
+    return QStringLiteral(HVTK_UNIT_SIM);
 }
 
 void TestUnitSim::parseUnit_data()
@@ -154,8 +154,7 @@ void TestUnitSim::programRefusesBadInput()
 {
     QFETCH(QStringList, arguments);
     QFETCH(QString, errorPart);
-    if (!QFile::exists(program()))
-        QSKIP("hvtk-unit-sim is not built");
+    QVERIFY2(QFileInfo(program()).isExecutable(), qPrintable(program()));
     QProcess process;
     process.start(program(), arguments);
     QVERIFY(process.waitForFinished(5000));
@@ -167,8 +166,7 @@ void TestUnitSim::programRefusesBadInput()
 
 void TestUnitSim::programAnswersAndLogs()
 {
-    if (!QFile::exists(program()))
-        QSKIP("hvtk-unit-sim is not built");
+    QVERIFY2(QFileInfo(program()).isExecutable(), qPrintable(program()));
     QTemporaryFile units;
     QVERIFY(units.open());
     units.write("192.168.0.21:TK12X:2.12 old-firmware\n");
