@@ -3,6 +3,7 @@
 #include "channel/logrow.h"
 #include "channel/replyframing.h"
 #include "channel/resultcodes.h"
+#include "monitor/unitpoll.h"
 
 #include <QThread>
 #include <QTime>
@@ -27,9 +28,9 @@ void HVTKUtilities::readPendingUnicastResponse()
         return;
     datagram.truncate(int(read));
 
-    const ReplyFraming::Reply reply = ReplyFraming::split(datagram);
-    if (!reply.header.isEmpty())
-        handleUnitReply(ReplyFraming::withoutLineBreaks(reply.header), reply.block);
+    const UnitPoll::Reply reply = UnitPoll::take(datagram);
+    if (reply.kind != UnitPoll::ReplyKind::Ignored)
+        handleUnitReply(reply.header, reply.block);
     m_tmrPoll->start();
 }
 
@@ -42,10 +43,10 @@ void HVTKUtilities::handleUnitReply(const QString &header, const QByteArray &blo
     if (m_bRawReplyExpected) {
         showRawReply(header);
         m_bRawReplyExpected = false;
-    } else if (ReplyFraming::isStatusHeader(header)) {
+    } else if (UnitPoll::kindOf(header) == UnitPoll::ReplyKind::Status) {
         decodeStatusReply(header, block);
     } else {
-        handleAcknowledgement(ReplyFraming::withoutControlWhitespace(header));
+        handleAcknowledgement(UnitPoll::acknowledgementCode(header));
     }
 }
 
@@ -60,8 +61,7 @@ void HVTKUtilities::handleAcknowledgement(const QString &reply)
 {
     if (!ResultCodes::isSuccess(reply)) {
         ui.statusbar->showMessage(ResultCodes::failureStatus(reply, QString(), false), 0);
-        if (ResultCodes::marksFirmwareUnsupported(reply))
-            m_unitStatus.setCondition(FirmwareUnsupported, true);
+        UnitPoll::takeFailure(m_unitStatus, reply);
         ui.statusbar->showMessage(ResultCodes::failureStatus(reply, ResultCodes::failureText(reply)), 0);
         return;
     }
