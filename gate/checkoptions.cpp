@@ -137,6 +137,10 @@ CommandLine parse(const QStringList &arguments)
         QHostAddress address;
         if (!parseIPv4(text, &address))
             return usageError(QStringLiteral("\"%1\" is not an IPv4 address").arg(text));
+        // A unit has one address of its own: polling these would reach many or none.
+        if (address == QHostAddress(QHostAddress::AnyIPv4) || address == QHostAddress(QHostAddress::Broadcast)
+            || address.isMulticast())
+            return usageError(QStringLiteral("\"%1\" is not the address of one unit").arg(text));
         if (!options.units.contains(address))
             options.units << address;
     }

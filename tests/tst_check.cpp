@@ -201,6 +201,7 @@ void CheckTest::usageError_data()
     QTest::newRow("shorthand address") << QStringList{"192.168.254"};
     QTest::newRow("host name") << QStringList{"localhost"};
     QTest::newRow("IPv6") << QStringList{"::1"};
+    QTest::newRow("broadcast address") << QStringList{"192.168.0.21", "255.255.255.255"};
     QTest::newRow("bad mask") << QStringList{"--discover", "--mask", "255.255.255"};
     QTest::newRow("timeout 0") << QStringList{"--timeout", "0", "192.168.0.254"};
     QTest::newRow("timeout text") << QStringList{"--timeout", "5s", "192.168.0.254"};
