@@ -329,14 +329,19 @@ void TestFlood::sustainedFloodKeepsUnitOnline()
     flooder->wait();
     const int pollsDuringFlood = requestsOnUnitChannel().count("GSHV\r");
     QTest::qWait(700); // at most two more polls
-    qInfo("sustained flood: %d datagrams in %lld ms, unit polled %d times meanwhile; receive buffer %d bytes",
-          flood.sent, flood.elapsedMs, pollsDuringFlood,
-          probe->unicastSocket()->socketOption(QAbstractSocket::ReceiveBufferSizeSocketOption).toInt());
+    // The kernel grants the receive buffer up to net.core.rmem_max.
+    const int receiveBuffer =
+        probe->unicastSocket()->socketOption(QAbstractSocket::ReceiveBufferSizeSocketOption).toInt();
+    const QString figures =
+        QStringLiteral("%1 datagrams in %2 ms, unit polled %3 times meanwhile; receive buffer %4 bytes")
+            .arg(flood.sent).arg(flood.elapsedMs).arg(pollsDuringFlood).arg(receiveBuffer);
+    qInfo("sustained flood: %s", qPrintable(figures));
 
     QCOMPARE(flood.sent, PerSecond * Seconds);
     // A poll every 300 ms, or at worst one every 2000 ms on a loaded machine.
     QVERIFY2(pollsDuringFlood >= Seconds * 1000 / 2000, qPrintable(QString::number(pollsDuringFlood)));
-    QCOMPARE(offlineShown, 0);
+    QVERIFY2(offlineShown == 0,
+             qPrintable(QStringLiteral("shown offline %1 times; ").arg(offlineShown) + figures));
     QCOMPARE(foreignShown, 0);
     QVERIFY(probe->online());
     QCOMPARE(probe->status().ledIntensity, quint8(66));
