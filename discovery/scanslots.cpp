@@ -29,6 +29,21 @@ public:
     }
 };
 
+// The row at which a line with `text` keeps the sorted list sorted.
+int sortedRow(const QListWidget &list, const QString &text)
+{
+    int low = 0;
+    int high = list.count();
+    while (low < high) {
+        const int middle = (low + high) / 2;
+        if (list.item(middle)->text() < text)
+            low = middle + 1;
+        else
+            high = middle;
+    }
+    return low;
+}
+
 } // namespace
 
 void HVTKUtilities::scanNetwork()
@@ -60,14 +75,14 @@ void HVTKUtilities::scanNetwork()
 // A broadcast may be answered by a thousand units at once. Each notification
 // takes every answer already waiting (up to a bound, so the window stays
 // responsive under a flood), finds existing lines through one index instead
-// of a search per answer, and sorts once, when a line was added: a refreshed
-// line keeps its text, hence its place in the sorted list. The list ends as
-// if each datagram had been handled and sorted on its own.
+// of a search per answer, and puts a new line straight into its sorted place
+// instead of sorting the whole list: a refreshed line keeps its text, hence
+// its place. The list ends as if each datagram had been handled and sorted on
+// its own.
 void HVTKUtilities::readPendingBroadcastResponse()
 {
     QListWidget *list = ui.m_lstDetectedUnits;
     QHash<QString, QListWidgetItem *> lines;
-    bool appended = false;
     for (int read = 0; read < MaxAnswersPerNotification && m_sockBroadcast->hasPendingDatagrams(); ++read) {
         const QNetworkDatagram answer = m_sockBroadcast->receiveDatagram();
         if (!UnitAnswers::isUnitAnswer(answer.data()))
@@ -85,13 +100,11 @@ void HVTKUtilities::readPendingBroadcastResponse()
             line->setForeground(Qt::black);
             continue;
         }
-        line = new DetectedUnitLine(text, list);
+        line = new DetectedUnitLine(text);
+        list->insertItem(sortedRow(*list, text), line);
         line->setData(Qt::UserRole, UnitAnswers::FreshAge);
         lines.insert(text, line);
-        appended = true;
     }
-    if (appended)
-        list->sortItems(Qt::AscendingOrder);
     showDetectedUnitCount();
 }
 
