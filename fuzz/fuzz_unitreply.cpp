@@ -16,7 +16,7 @@
 #include "monitor/detailsreport.h"
 #include "monitor/iopanel.h"
 #include "monitor/statusdecoder.h"
-#include "monitor/statuslayout.h"
+#include "channel/statuslayout.h"
 #include "monitor/unitpoll.h"
 
 #include <QStringList>

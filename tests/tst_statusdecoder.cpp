@@ -2,7 +2,7 @@
 // and malformed replies, without a window.
 #include "monitor/statusdecoder.h"
 #include "monitor/statusencoder.h"
-#include "monitor/statuslayout.h"
+#include "channel/statuslayout.h"
 #include "sim/unitdefaults.h"
 #include "sim/unitmodel.h"
 
