@@ -8,7 +8,7 @@
 // simulated unit sends from 192.168.0.254.
 #include "channel/replyframing.h"
 #include "monitor/statusdecoder.h"
-#include "monitor/statusencoder.h"
+#include "sim/statusencoder.h"
 #include "sim/unitdefaults.h"
 #include "sim/unitmodel.h"
 #include "support/windowprobe.h"
