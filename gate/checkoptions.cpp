@@ -10,43 +10,50 @@ namespace CheckCommandLine {
 namespace {
 
 const char *const Description =
-    "Checks whether Halvo and Tesk units are ready to leave the production line, by the same\n"
-    "rules as the readiness checklist of hvtk-utilities in private mode.\n"
+    "Checks whether Halvo and Tesk units are ready to leave the production line,\n"
+    "by the same rules as the readiness checklist of hvtk-utilities in private\n"
+    "mode.\n"
     "\n"
-    "Each unit is polled every 300 ms, as the window polls it (the status request, or the\n"
-    "version query for firmware that does not answer it), until two replies in a row leave\n"
-    "the same condition word or the timeout runs out. The last state is judged with the\n"
-    "window's checklist: the same lines, in the same order. All units are checked at once,\n"
-    "from one UDP socket on a free local port, so the check also runs beside the window.";
+    "Each unit is polled every 300 ms as the window polls it (the status request,\n"
+    "or the version query for firmware that does not answer it) until two replies\n"
+    "in a row leave the same condition word, or until the timeout runs out. The\n"
+    "last state is judged with the window's checklist: the same lines, in the same\n"
+    "order. All units are checked at once, from one UDP socket on a free local\n"
+    "port, so the check also runs while the window holds ports 1234 and 1235.";
 
 const char *const Epilog =
     "\n"
     "Output:\n"
-    "  Without --json, one block per unit: a line with the address, the model and the\n"
-    "  firmware, then \"No issues found.  Release ready.\" or the checklist lines; a unit\n"
-    "  that never answered shows \"No answer within N s.\"; one that answered but never\n"
-    "  sent a complete status reply shows \"Not judged: ...\". A last line counts the verdicts.\n"
-    "  With --json, one JSON document: {\"units\": [...]}, one object per unit with the\n"
-    "  members address, answered, ready, checklist (the lines, without newlines; empty\n"
-    "  when ready), conditionFlags (the 16-bit condition word), conditions (names of the\n"
-    "  set bits), model, firmware, bootloader, danteFirmware, controlMac, danteMac,\n"
-    "  danteName, localName, stationId and elapsedMs.\n"
-    "  A unit counts as answered when it sent a reply the window takes (a status reply,\n"
-    "  a version answer or a result code). A unit is ready only when it answered, sent\n"
-    "  at least one complete status reply and no checklist line is open.\n"
+    "  Without --json, one block per unit: a line with the address, the model and\n"
+    "  the firmware, then \"No issues found.  Release ready.\" or the checklist\n"
+    "  lines. A unit that never answered shows \"No answer within N s.\"; one that\n"
+    "  answered but never sent a complete status reply shows \"Not judged: ...\".\n"
+    "  A last line counts the verdicts.\n"
+    "  With --json, one JSON document {\"units\": [...]}, one object per unit with\n"
+    "  the members address, answered, ready, checklist (the lines, without their\n"
+    "  newlines; empty when ready), conditionFlags (the 16-bit condition word),\n"
+    "  conditions (the names of the set bits), model, firmware, bootloader,\n"
+    "  danteFirmware, controlMac, danteMac, danteName, localName, stationId and\n"
+    "  elapsedMs.\n"
+    "  A unit has answered when it sent a reply the window takes: a status reply,\n"
+    "  a version answer or a result code (any other non-empty text counts as an\n"
+    "  unknown result code, as in the window). It is ready only when it answered,\n"
+    "  sent at least one complete status reply and no checklist line is open.\n"
     "\n"
     "Record:\n"
-    "  --record FILE appends one line per checked unit to FILE (created when missing):\n"
-    "  the unit's JSON object as above, on one line, plus \"time\" (UTC, ISO 8601 with\n"
-    "  milliseconds). Each line is written whole with one append, so checks running at\n"
-    "  the same time never tear or lose a line; nothing in the file is ever rewritten.\n"
+    "  --record FILE appends one line per checked unit to FILE, created when\n"
+    "  missing: the unit's JSON object as above on one line, plus \"time\" (UTC,\n"
+    "  ISO 8601 with milliseconds). Each line is written whole with one append,\n"
+    "  so checks running at the same time never tear or lose a line; nothing in\n"
+    "  the file is ever rewritten.\n"
     "\n"
     "Exit status:\n"
     "  0   every unit is ready\n"
     "  1   every unit answered and at least one is not ready\n"
-    "  2   at least one unit gave no reply before the timeout (or --discover found none)\n"
-    "  64  usage error (unknown option, bad address, mask, timeout or assembly, no unit);\n"
-    "      one line on standard error, nothing is checked\n"
+    "  2   at least one unit gave no reply before the timeout, or --discover\n"
+    "      found no unit\n"
+    "  64  usage error: unknown option, bad address, mask, timeout or assembly,\n"
+    "      or no unit named; one line on standard error, nothing is checked\n"
     "  71  the UDP socket could not be opened\n"
     "  74  the record file could not be opened or written\n"
     "\n"
@@ -130,6 +137,10 @@ CommandLine parse(const QStringList &arguments)
         QHostAddress address;
         if (!parseIPv4(text, &address))
             return usageError(QStringLiteral("\"%1\" is not an IPv4 address").arg(text));
+        // A unit has one address of its own: polling these would reach many or none.
+        if (address == QHostAddress(QHostAddress::AnyIPv4) || address == QHostAddress(QHostAddress::Broadcast)
+            || address.isMulticast())
+            return usageError(QStringLiteral("\"%1\" is not the address of one unit").arg(text));
         if (!options.units.contains(address))
             options.units << address;
     }

@@ -81,13 +81,15 @@ QString summaryLine(const std::vector<UnitCheck> &units)
 QJsonObject unitObject(const UnitCheck &unit)
 {
     const UnitStatus &s = unit.status();
+    // Nothing is known of a unit that never answered.
+    const quint16 flags = unit.answered() ? s.conditionFlags : 0;
     return {
         {QStringLiteral("address"), unit.address().toString()},
         {QStringLiteral("answered"), unit.answered()},
         {QStringLiteral("ready"), unit.ready()},
         {QStringLiteral("checklist"), QJsonArray::fromStringList(unit.checklist())},
-        {QStringLiteral("conditionFlags"), int(s.conditionFlags)},
-        {QStringLiteral("conditions"), QJsonArray::fromStringList(UnitPoll::conditionNames(s.conditionFlags))},
+        {QStringLiteral("conditionFlags"), int(flags)},
+        {QStringLiteral("conditions"), QJsonArray::fromStringList(UnitPoll::conditionNames(flags))},
         {QStringLiteral("model"), s.modelToken},
         {QStringLiteral("firmware"), firmwareText(unit)},
         {QStringLiteral("bootloader"), bootloaderText(unit)},

@@ -88,6 +88,9 @@ void CheckRun::readDatagrams()
         const quint32 sender = datagram.senderAddress().toIPv4Address(&isIPv4);
         if (!isIPv4)
             continue;
+        // A named unit's answer to the discovery broadcast cannot be told
+        // from a version answer and is taken as one; it comes once, so the
+        // two equal replies in a row that settle the unit come after it.
         const auto known = m_byAddress.constFind(sender);
         if (known != m_byAddress.constEnd()) {
             UnitCheck &unit = m_units[known.value()];

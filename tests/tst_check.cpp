@@ -201,6 +201,7 @@ void CheckTest::usageError_data()
     QTest::newRow("shorthand address") << QStringList{"192.168.254"};
     QTest::newRow("host name") << QStringList{"localhost"};
     QTest::newRow("IPv6") << QStringList{"::1"};
+    QTest::newRow("broadcast address") << QStringList{"192.168.0.21", "255.255.255.255"};
     QTest::newRow("bad mask") << QStringList{"--discover", "--mask", "255.255.255"};
     QTest::newRow("timeout 0") << QStringList{"--timeout", "0", "192.168.0.254"};
     QTest::newRow("timeout text") << QStringList{"--timeout", "5s", "192.168.0.254"};
@@ -325,10 +326,13 @@ void CheckTest::badDatagramsChangeNoVerdict()
     QVERIFY(sim.addUnit({QHostAddress("192.168.0.22"), QStringLiteral("HV4K"), QStringLiteral("2.09")}));
     QVERIFY(sim.withUnit(QHostAddress("192.168.0.22"), [](SimulatedUnit &u) { u.setDipSwitch(4, true); }));
 
-    // .98 is named but sends nothing a unit would; .99 is a stray.
+    // .98 is named but sends nothing a unit would; .97 is named and only
+    // acknowledges; .99 is a stray.
     QUdpSocket named;
+    QUdpSocket acknowledging;
     QUdpSocket stray;
     QVERIFY(named.bind(QHostAddress("192.168.0.98"), 0));
+    QVERIFY(acknowledging.bind(QHostAddress("192.168.0.97"), 0));
     QVERIFY(stray.bind(QHostAddress("192.168.0.99"), 0));
     QByteArray truncated("HV4K v2.09\r");
     truncated.append(QByteArray(240 - truncated.size(), '\0'));
@@ -337,7 +341,8 @@ void CheckTest::badDatagramsChangeNoVerdict()
     const QList<QByteArray> namedData{QByteArray(), QByteArray("\0R\r", 3)};
 
     QProcess process;
-    process.start(Program, {"--json", "--timeout", "2", "192.168.0.21", "192.168.0.22", "192.168.0.98"});
+    process.start(Program, {"--json", "--timeout", "2", "--assembly", "HV4K", "192.168.0.21", "192.168.0.22",
+                            "192.168.0.98", "192.168.0.97"});
     QVERIFY(process.waitForStarted());
     quint16 port = 0;
     QTRY_VERIFY_WITH_TIMEOUT((port = [&] {
@@ -353,17 +358,25 @@ void CheckTest::badDatagramsChangeNoVerdict()
             stray.writeDatagram(data, workstation, port);
         for (const QByteArray &data : namedData)
             named.writeDatagram(data, workstation, port);
+        acknowledging.writeDatagram(QByteArray("R\r"), workstation, port);
         QTest::qWait(20);
     }
     QCOMPARE(process.exitStatus(), QProcess::NormalExit);
     QCOMPARE(process.exitCode(), 2);
     const QJsonArray units =
         QJsonDocument::fromJson(process.readAllStandardOutput()).object().value("units").toArray();
-    QCOMPARE(units.size(), 3);
+    QCOMPARE(units.size(), 4);
     QCOMPARE(units[0].toObject().value("ready").toBool(), true);
     QCOMPARE(units[1].toObject().value("conditions").toArray(), QJsonArray{QStringLiteral("DipSwitchesNotOff")});
     QCOMPARE(units[2].toObject().value("answered").toBool(), false);
     QCOMPARE(units[2].toObject().value("checklist").toArray(), QJsonArray());
+    QCOMPARE(units[2].toObject().value("conditionFlags").toInt(), 0);
+    // Judged against HV4K, "R" alone leaves no checklist line; without a
+    // status reply that is still no release.
+    const QJsonObject onlyAcknowledged = units[3].toObject();
+    QCOMPARE(onlyAcknowledged.value("answered").toBool(), true);
+    QCOMPARE(onlyAcknowledged.value("checklist").toArray(), QJsonArray());
+    QCOMPARE(onlyAcknowledged.value("ready").toBool(), false);
 }
 
 QTEST_MAIN(CheckTest)
