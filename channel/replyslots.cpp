@@ -12,26 +12,35 @@
 
 namespace {
 constexpr unsigned long WebPortalDelayMs = 2000;
+// Stray datagrams dropped in one notification before the event loop gets a
+// turn: enough to keep ahead of a flood, few enough that a notification of
+// the largest datagrams stays a few milliseconds.
+constexpr int MaxDatagramsPerNotification = 256;
 }
 
-// One datagram per call. Only the selected unit is listened to: a datagram
-// from any other sender is read and dropped without touching any state, the
-// poll timer included.
+// Only the selected unit is listened to. Datagrams from other senders are
+// read and dropped without touching any state, the poll timer included, as
+// many as are waiting (up to a bound), so that a flood of them cannot fill
+// the receive buffer and push out the unit's reply. The unit's own datagrams
+// are taken one per call: the first one ends the call, and any further ones
+// wait for the next notification.
 void HVTKUtilities::readPendingUnicastResponse()
 {
-    if (!m_sockUnicast->hasPendingDatagrams())
-        return;
-    QByteArray datagram(int(qMax<qint64>(0, m_sockUnicast->pendingDatagramSize())), '\0');
-    QHostAddress sender;
-    const qint64 read = m_sockUnicast->readDatagram(datagram.data(), datagram.size(), &sender);
-    if (read < 0 || !ReplyFraming::sentByUnit(sender, QHostAddress(ui.m_txtIP->text())))
-        return;
-    datagram.truncate(int(read));
+    const QHostAddress unit(ui.m_txtIP->text());
+    for (int read = 0; read < MaxDatagramsPerNotification && m_sockUnicast->hasPendingDatagrams(); ++read) {
+        QByteArray datagram(int(qMax<qint64>(0, m_sockUnicast->pendingDatagramSize())), '\0');
+        QHostAddress sender;
+        const qint64 size = m_sockUnicast->readDatagram(datagram.data(), datagram.size(), &sender);
+        if (size < 0 || !ReplyFraming::sentByUnit(sender, unit))
+            continue;
+        datagram.truncate(int(size));
 
-    const UnitPoll::Reply reply = UnitPoll::take(datagram);
-    if (reply.kind != UnitPoll::ReplyKind::Ignored)
-        handleUnitReply(reply.header, reply.block);
-    m_tmrPoll->start();
+        const UnitPoll::Reply reply = UnitPoll::take(datagram);
+        if (reply.kind != UnitPoll::ReplyKind::Ignored)
+            handleUnitReply(reply.header, reply.block);
+        m_tmrPoll->start();
+        return;
+    }
 }
 
 void HVTKUtilities::handleUnitReply(const QString &header, const QByteArray &block)
