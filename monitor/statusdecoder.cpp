@@ -76,12 +76,10 @@ void readFields(UnitStatus &s, const QByteArray &block)
     const BlockReader r(block);
 
     s.bootloaderVersion = r.bytes<3>(L::BootloaderVersion);
-    s.bootloaderVersionCode = s.bootloaderVersion[0] * 1000u + s.bootloaderVersion[1] * 100u
-        + s.bootloaderVersion[2];
+    s.bootloaderVersionCode = VersionCode::bootloader(s.bootloaderVersion);
     s.danteImageVersion = r.bytes<3>(L::DanteImageVersion);
     s.danteFirmwareVersion = r.bytes<4>(L::DanteFirmwareVersion);
-    s.danteFirmwareCode = s.danteFirmwareVersion[0] * 10000u + s.danteFirmwareVersion[1] * 100u
-        + s.danteFirmwareVersion[2];
+    s.danteFirmwareCode = VersionCode::danteFirmware(s.danteFirmwareVersion);
     s.danteImageProduct = r.text(L::DanteImageProduct);
     s.danteChipModel = r.text(L::DanteChipModel);
     s.danteName = r.text(L::DanteName);
@@ -199,7 +197,7 @@ quint8 versionPart(const QStringList &parts, int index)
 unsigned firmwareVersionCode(const QString &versionToken)
 {
     const QStringList parts = versionToken.toLower().remove(QLatin1Char('v')).split(QLatin1Char('.'));
-    return versionPart(parts, 0) * 100u + versionPart(parts, 1);
+    return VersionCode::firmware(versionPart(parts, 0), versionPart(parts, 1));
 }
 
 void readHeader(UnitStatus &status, const QString &header)

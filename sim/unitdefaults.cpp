@@ -44,7 +44,7 @@ unsigned firmwareCode(const QString &firmware)
     const QStringList parts = text.split(QLatin1Char('.'));
     const unsigned major = parts.value(0).toUInt() & 0xFF;
     const unsigned minor = parts.value(1).toUInt() & 0xFF;
-    return major * 100 + minor;
+    return VersionCode::firmware(major, minor);
 }
 
 QString macText(const std::array<quint8, 6> &mac)
@@ -75,16 +75,16 @@ UnitStatus factoryState(const UnitModel &model, const QString &firmware,
     s.modelToken = model.name;
     s.firmwareVersionCode = firmwareCode(firmware);
     s.bootloaderVersion = {1, 0, 4};
-    s.bootloaderVersionCode = 1004;
+    s.bootloaderVersionCode = VersionCode::bootloader(s.bootloaderVersion);
     s.danteImageVersion = {1, 2, 0};
     if (model.ultimoX) {
         s.danteChipModel = QStringLiteral("UltimoX2");
         s.danteFirmwareVersion = {4, 1, 1, 5};
-        s.danteFirmwareCode = 40101;
+        s.danteFirmwareCode = VersionCode::danteFirmware(s.danteFirmwareVersion);
     } else {
         s.danteChipModel = QStringLiteral("Ultimo");
         s.danteFirmwareVersion = {3, 10, 4, 1};
-        s.danteFirmwareCode = 31004;
+        s.danteFirmwareCode = VersionCode::danteFirmware(s.danteFirmwareVersion);
     }
     s.danteImageProduct = model.intercom ? QStringLiteral("TESK") : QStringLiteral("HALVO");
     s.danteMac = {0x00, 0x1D, 0xC1, 0x07, octet3, octet4};
