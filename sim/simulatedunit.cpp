@@ -1,13 +1,14 @@
 #include "sim/simulatedunit.h"
 
 #include "channel/commandtext.h"
+#include "link/linkfields.h"
 #include "monitor/statusencoder.h"
 #include "sim/unitdefaults.h"
 
 namespace {
 
 constexpr int RingerTestMs = 2000;
-constexpr int MaxStationId = 998;
+constexpr int MaxStationId = LinkFields::HighestStationId;
 
 std::optional<std::array<quint8, 6>> parseMac(const QByteArray &text)
 {

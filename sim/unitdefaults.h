@@ -1,5 +1,6 @@
 #pragma once
 
+#include "link/linkfields.h"
 #include "monitor/unitstatus.h"
 #include "sim/unitmodel.h"
 
@@ -13,10 +14,10 @@ namespace UnitDefaults {
 
 constexpr int RepliedQsysPortPaging = 4099;
 constexpr int RepliedQsysPortIntercom = 5099;
-constexpr int LinkPortBasePaging = 4000;
-constexpr int LinkPortBaseIntercom = 5000;
+constexpr int LinkPortBasePaging = LinkFields::PagingLinkPortBase;
+constexpr int LinkPortBaseIntercom = LinkFields::IntercomLinkPortBase;
 
-// Firmware version code (major * 100 + minor) of a text such as "2.09" or "v2.09".
+// Firmware version code (VersionCode::firmware) of a text such as "2.09" or "v2.09".
 unsigned firmwareCode(const QString &firmware);
 
 // A whole unit: hardware identity (MACs, chip, versions, DIP switches) derived
