@@ -1,5 +1,6 @@
 #include "monitor/statusdecoder.h"
 
+#include "channel/addresstext.h"
 #include "monitor/statuslayout.h"
 
 #include <QVector>
@@ -55,19 +56,12 @@ private:
     const QByteArray &m_block;
 };
 
-QString macText(const std::array<quint8, 6> &mac)
-{
-    return QString::asprintf("%.2X:%.2X:%.2X:%.2X:%.2X:%.2X", mac[0], mac[1], mac[2], mac[3],
-                             mac[4], mac[5]);
-}
-
 // A name ends in the last three bytes of its MAC in hexadecimal ("...ABCDEF").
 bool nameMismatchesMac(const QString &name, const std::array<quint8, 6> &mac)
 {
     if (name.size() < 6)
         return true;
-    const QString suffix = QString::asprintf("%.2X%.2X%.2X", mac[3], mac[4], mac[5]);
-    return name.right(6).toUpper() != suffix;
+    return name.right(6).toUpper() != AddressText::macSuffix(mac);
 }
 
 void readFields(UnitStatus &s, const QByteArray &block)
@@ -84,7 +78,7 @@ void readFields(UnitStatus &s, const QByteArray &block)
     s.danteChipModel = r.text(L::DanteChipModel);
     s.danteName = r.text(L::DanteName);
     s.danteMac = r.bytes<6>(L::DanteMac);
-    s.danteMacText = macText(s.danteMac);
+    s.danteMacText = AddressText::mac(s.danteMac);
     s.danteIp = r.number(L::DanteIp);
     s.danteSubnetMask = r.number(L::DanteSubnetMask);
     s.danteGateway = r.number(L::DanteGateway);
@@ -94,7 +88,7 @@ void readFields(UnitStatus &s, const QByteArray &block)
     s.ultimoBusRequired = r.flag(L::UltimoBusRequired);
 
     s.controlMac = r.bytes<6>(L::ControlMac);
-    s.controlMacText = macText(s.controlMac);
+    s.controlMacText = AddressText::mac(s.controlMac);
     s.controlIpCurrent = r.number(L::ControlIpCurrent);
     s.controlIpStored = r.number(L::ControlIpStored);
     s.controlSubnetMask = r.number(L::ControlSubnetMask);

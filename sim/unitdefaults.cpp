@@ -1,5 +1,7 @@
 #include "sim/unitdefaults.h"
 
+#include "channel/addresstext.h"
+
 #include <QStringList>
 
 namespace UnitDefaults {
@@ -32,7 +34,7 @@ quint32 factoryControlAddress(quint32 current)
 
 QString nameFor(const UnitModel &model, const std::array<quint8, 6> &mac)
 {
-    return model.name + QLatin1Char('-') + macSuffix(mac);
+    return model.name + QLatin1Char('-') + AddressText::macSuffix(mac);
 }
 
 } // namespace
@@ -45,23 +47,6 @@ unsigned firmwareCode(const QString &firmware)
     const unsigned major = parts.value(0).toUInt() & 0xFF;
     const unsigned minor = parts.value(1).toUInt() & 0xFF;
     return VersionCode::firmware(major, minor);
-}
-
-QString macText(const std::array<quint8, 6> &mac)
-{
-    QStringList bytes;
-    for (const quint8 byte : mac)
-        bytes << QStringLiteral("%1").arg(byte, 2, 16, QLatin1Char('0')).toUpper();
-    return bytes.join(QLatin1Char(':'));
-}
-
-QString macSuffix(const std::array<quint8, 6> &mac)
-{
-    return QStringLiteral("%1%2%3")
-        .arg(mac[3], 2, 16, QLatin1Char('0'))
-        .arg(mac[4], 2, 16, QLatin1Char('0'))
-        .arg(mac[5], 2, 16, QLatin1Char('0'))
-        .toUpper();
 }
 
 UnitStatus factoryState(const UnitModel &model, const QString &firmware,
@@ -97,8 +82,8 @@ UnitStatus factoryState(const UnitModel &model, const QString &firmware,
 void restoreSettings(UnitStatus &s, const UnitModel &model, const QHostAddress &address)
 {
     const quint32 ip = addressValue(address);
-    s.danteMacText = macText(s.danteMac);
-    s.controlMacText = macText(s.controlMac);
+    s.danteMacText = AddressText::mac(s.danteMac);
+    s.controlMacText = AddressText::mac(s.controlMac);
     s.danteName = nameFor(model, s.danteMac);
     s.localName = nameFor(model, s.controlMac);
 

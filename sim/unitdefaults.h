@@ -30,9 +30,4 @@ UnitStatus factoryState(const UnitModel &model, const QString &firmware,
 // hardware identity, DIP switches, chip, counters and error code stay.
 void restoreSettings(UnitStatus &state, const UnitModel &model, const QHostAddress &address);
 
-// "00:1D:C1:07:00:FE" style text.
-QString macText(const std::array<quint8, 6> &mac);
-// The last three bytes as upper-case hex, "0000FE".
-QString macSuffix(const std::array<quint8, 6> &mac);
-
 } // namespace UnitDefaults
