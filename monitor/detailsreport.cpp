@@ -1,7 +1,7 @@
 #include "monitor/detailsreport.h"
 
 #include "channel/addresstext.h"
-#include "monitor/windowtext.h"
+#include "channel/windowtext.h"
 
 namespace DetailsReport {
 

@@ -1,7 +1,7 @@
 #include "monitor/statusdecoder.h"
 
 #include "channel/addresstext.h"
-#include "monitor/statuslayout.h"
+#include "channel/statuslayout.h"
 
 #include <QVector>
 

@@ -3,7 +3,7 @@
 #include "channel/addresstext.h"
 #include "channel/commandtext.h"
 #include "link/linkfields.h"
-#include "monitor/statusencoder.h"
+#include "sim/statusencoder.h"
 #include "sim/unitdefaults.h"
 
 namespace {
