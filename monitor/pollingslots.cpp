@@ -5,6 +5,7 @@
 #include "monitor/pollinterval.h"
 #include "monitor/statusdecoder.h"
 #include "monitor/unitpoll.h"
+#include "monitor/windowstyles.h"
 
 #include <QTimer>
 
@@ -128,7 +129,7 @@ void HVTKUtilities::applyOnlineState(bool online)
 
 void HVTKUtilities::applyOfflinePresentation()
 {
-    ui.m_txtDetails->setStyleSheet(QStringLiteral("QTextEdit { background-color : }"));
+    ui.m_txtDetails->setStyleSheet(QLatin1String(WindowStyle::OfflineDetails));
     ui.statusbar->showMessage(offlineStatusText(), 0);
 
     m_unitStatus.conditionFlags = 0;
