@@ -1,4 +1,5 @@
 #include "app/hvtkutilities.h"
+#include "app/setbyprogram.h"
 
 #include "monitor/assemblyprofiles.h"
 #include "monitor/iopanel.h"
@@ -151,9 +152,10 @@ void HVTKUtilities::applyOfflinePresentation()
                               ui.m_ButtonTapsEnabled, ui.m_PTTZoneModeEnabled})
         indicator->setStyleSheet(QStringLiteral("QLabel { background-color : }"));
 
-    m_bIntensitySetByProgram = true;
-    ui.m_LEDIntensity->setValue(0);
-    m_bIntensitySetByProgram = false;
+    {
+        const SetByProgram setByProgram(m_bIntensitySetByProgram);
+        ui.m_LEDIntensity->setValue(0);
+    }
 
     for (const auto *indicators : {&m_lblInputs, &m_lblLEDs}) {
         for (QLabel *indicator : *indicators) {
