@@ -43,10 +43,8 @@ void useArrowWhereSymbolFontIsMissing(QPushButton *button, QStyle::StandardPixma
 HVTKUtilities::HVTKUtilities(QWidget *parent)
     : QMainWindow(parent)
 {
+    // A static: a window made after another must not inherit its request.
     m_bPrivateModeRequested = false;
-    m_bPrivateMode = false;
-    m_strRowPrefix = QStringLiteral("<tr><td>");
-    m_bRawReplyExpected = false;
 
     m_tmrPoll = new QTimer(this);
     m_tmrScan = new QTimer(this);
