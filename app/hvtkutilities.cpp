@@ -1,6 +1,7 @@
 #include "app/hvtkutilities.h"
 
 #include "app/defaultaddress.h"
+#include "commands/helptexts.h"
 #include "monitor/assemblyprofiles.h"
 #include "monitor/privatemodechord.h"
 
@@ -22,6 +23,9 @@ constexpr quint16 UnicastPort = 1234;
 constexpr quint16 BroadcastPort = 1235;
 constexpr int ChecklistInterval = 200;
 constexpr int FirstScanDelay = 100;
+// Room for the unit's reply behind a burst of strays while the window is busy
+// elsewhere; the kernel may grant less.
+constexpr int UnicastReceiveBufferBytes = 4 * 1024 * 1024;
 
 // The two small buttons draw their arrows with a Windows symbol font; where
 // that font is missing, a standard arrow icon stands in for the glyph.
@@ -53,6 +57,7 @@ HVTKUtilities::HVTKUtilities(QWidget *parent)
     connect(m_tmrLEDIntensity, SIGNAL(timeout()), this, SLOT(setLEDIntensity()));
 
     ui.setupUi(this);
+    setWindowTitle(HelpText::programTitle());
     assignMenuActions();
     useArrowWhereSymbolFontIsMissing(ui.m_cmdWebSrv, QStyle::SP_ArrowDown);
     useArrowWhereSymbolFontIsMissing(ui.m_cmdBdcstSMSelect, QStyle::SP_ArrowLeft);
@@ -73,6 +78,7 @@ HVTKUtilities::HVTKUtilities(QWidget *parent)
 
     m_sockUnicast = new QUdpSocket(this);
     m_sockUnicast->bind(UnicastPort);
+    m_sockUnicast->setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, UnicastReceiveBufferBytes);
     connect(m_sockUnicast, SIGNAL(readyRead()), this, SLOT(readPendingUnicastResponse()));
     m_sockBroadcast = new QUdpSocket(this);
     m_sockBroadcast->bind(BroadcastPort);

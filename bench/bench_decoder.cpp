@@ -6,6 +6,7 @@
 //
 // Run it inside the private LAN: the window binds its sockets and the
 // simulated unit sends from 192.168.0.254.
+#include "channel/commandtext.h"
 #include "channel/replyframing.h"
 #include "monitor/statusdecoder.h"
 #include "monitor/statusencoder.h"
@@ -72,7 +73,7 @@ void benchWindow(QTextStream &out, const QList<QByteArray> &replies, int iterati
     probe.checklistTimer()->stop();
     QObject::disconnect(probe.unicastSocket(), nullptr, &window, nullptr);
     QUdpSocket unit;
-    if (!unit.bind(Unit, 2638)) {
+    if (!unit.bind(Unit, CommandText::UnitPort)) {
         out << "cannot bind " << Unit.toString() << ": run inside scripts/private-lan\n";
         return;
     }

@@ -54,7 +54,7 @@ class LightAnswerer : public QObject
 public:
     explicit LightAnswerer(const QList<QHostAddress> &units)
     {
-        m_listener.bind(QHostAddress::AnyIPv4, 2638, QUdpSocket::ShareAddress | QUdpSocket::ReuseAddressHint);
+        m_listener.bind(QHostAddress::AnyIPv4, UnitSimulator::UnitPort, QUdpSocket::ShareAddress | QUdpSocket::ReuseAddressHint);
         for (const QHostAddress &unit : units) {
             auto socket = std::make_unique<QUdpSocket>();
             if (socket->bind(unit, 0))

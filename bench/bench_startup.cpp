@@ -5,6 +5,7 @@
 //
 //   scripts/private-lan -- build/bench/bench_startup [RUNS] [SECONDS]
 
+#include "channel/commandtext.h"
 #include "support/datagramcapture.h"
 
 #include <QCoreApplication>
@@ -99,7 +100,8 @@ int main(int argc, char **argv)
     for (int run = 0; run < runs; ++run) {
         DatagramCapture capture;
         if (!capture.bind(UnitAddress)) {
-            out() << "cannot bind " << UnitAddress.toString() << ":2638 (run me in scripts/private-lan)\n";
+            out() << "cannot bind " << UnitAddress.toString() << ':' << CommandText::UnitPort
+                  << " (run me in scripts/private-lan)\n";
             return 1;
         }
         QProcess tool;

@@ -35,10 +35,16 @@ QString withoutControlWhitespace(QString text)
     return withoutLineBreaks(text);
 }
 
+bool namesUnitModel(const QByteArray &text)
+{
+    return text.startsWith("HV") || text.startsWith("TK") || text.startsWith("Halvo");
+}
+
 bool isStatusHeader(const QString &header)
 {
-    return header.startsWith(QLatin1String("HV")) || header.startsWith(QLatin1String("TK"))
-        || header.startsWith(QLatin1String("Halvo"));
+    // The model words are ASCII: the UTF-8 form of the first five characters
+    // begins with one exactly when the header does.
+    return namesUnitModel(header.left(5).toUtf8());
 }
 
 bool sentByUnit(const QHostAddress &sender, const QHostAddress &unit)

@@ -24,8 +24,10 @@ QString withoutLineBreaks(QString text);
 // acknowledgements and result codes are compared.
 QString withoutControlWhitespace(QString text);
 
-// A status or version header names the unit's model first: "HV..." or
-// "TK..." for the two families, or "Halvo" from older paging units.
+// A status or version header, and so a unit's answer to the version query,
+// names the unit's model first: "HV..." or "TK..." for the two families, or
+// "Halvo" from older paging units.
+bool namesUnitModel(const QByteArray &text);
 bool isStatusHeader(const QString &header);
 
 // True when `sender` is the selected unit. An IPv4 address and its

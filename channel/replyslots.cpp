@@ -3,6 +3,7 @@
 #include "channel/logrow.h"
 #include "channel/replyframing.h"
 #include "channel/resultcodes.h"
+#include "monitor/unitpoll.h"
 
 #include <QThread>
 #include <QTime>
@@ -11,26 +12,35 @@
 
 namespace {
 constexpr unsigned long WebPortalDelayMs = 2000;
+// Stray datagrams dropped in one notification before the event loop gets a
+// turn: enough to keep ahead of a flood, few enough that a notification of
+// the largest datagrams stays a few milliseconds.
+constexpr int MaxDatagramsPerNotification = 256;
 }
 
-// One datagram per call. Only the selected unit is listened to: a datagram
-// from any other sender is read and dropped without touching any state, the
-// poll timer included.
+// Only the selected unit is listened to. Datagrams from other senders are
+// read and dropped without touching any state, the poll timer included, as
+// many as are waiting (up to a bound), so that a flood of them cannot fill
+// the receive buffer and push out the unit's reply. The unit's own datagrams
+// are taken one per call: the first one ends the call, and any further ones
+// wait for the next notification.
 void HVTKUtilities::readPendingUnicastResponse()
 {
-    if (!m_sockUnicast->hasPendingDatagrams())
-        return;
-    QByteArray datagram(int(qMax<qint64>(0, m_sockUnicast->pendingDatagramSize())), '\0');
-    QHostAddress sender;
-    const qint64 read = m_sockUnicast->readDatagram(datagram.data(), datagram.size(), &sender);
-    if (read < 0 || !ReplyFraming::sentByUnit(sender, QHostAddress(ui.m_txtIP->text())))
-        return;
-    datagram.truncate(int(read));
+    const QHostAddress unit(ui.m_txtIP->text());
+    for (int read = 0; read < MaxDatagramsPerNotification && m_sockUnicast->hasPendingDatagrams(); ++read) {
+        QByteArray datagram(int(qMax<qint64>(0, m_sockUnicast->pendingDatagramSize())), '\0');
+        QHostAddress sender;
+        const qint64 size = m_sockUnicast->readDatagram(datagram.data(), datagram.size(), &sender);
+        if (size < 0 || !ReplyFraming::sentByUnit(sender, unit))
+            continue;
+        datagram.truncate(int(size));
 
-    const ReplyFraming::Reply reply = ReplyFraming::split(datagram);
-    if (!reply.header.isEmpty())
-        handleUnitReply(ReplyFraming::withoutLineBreaks(reply.header), reply.block);
-    m_tmrPoll->start();
+        const UnitPoll::Reply reply = UnitPoll::take(datagram);
+        if (reply.kind != UnitPoll::ReplyKind::Ignored)
+            handleUnitReply(reply.header, reply.block);
+        m_tmrPoll->start();
+        return;
+    }
 }
 
 void HVTKUtilities::handleUnitReply(const QString &header, const QByteArray &block)
@@ -42,10 +52,10 @@ void HVTKUtilities::handleUnitReply(const QString &header, const QByteArray &blo
     if (m_bRawReplyExpected) {
         showRawReply(header);
         m_bRawReplyExpected = false;
-    } else if (ReplyFraming::isStatusHeader(header)) {
+    } else if (UnitPoll::kindOf(header) == UnitPoll::ReplyKind::Status) {
         decodeStatusReply(header, block);
     } else {
-        handleAcknowledgement(ReplyFraming::withoutControlWhitespace(header));
+        handleAcknowledgement(UnitPoll::acknowledgementCode(header));
     }
 }
 
@@ -60,8 +70,7 @@ void HVTKUtilities::handleAcknowledgement(const QString &reply)
 {
     if (!ResultCodes::isSuccess(reply)) {
         ui.statusbar->showMessage(ResultCodes::failureStatus(reply, QString(), false), 0);
-        if (ResultCodes::marksFirmwareUnsupported(reply))
-            m_unitStatus.setCondition(FirmwareUnsupported, true);
+        UnitPoll::takeFailure(m_unitStatus, reply);
         ui.statusbar->showMessage(ResultCodes::failureStatus(reply, ResultCodes::failureText(reply)), 0);
         return;
     }

@@ -1,6 +1,7 @@
 #include "commands/helptexts.h"
 
 #include "monitor/windowtext.h"
+#include "programversion.h"
 
 #include <QAbstractSocket>
 #include <QHostAddress>
@@ -12,9 +13,14 @@ QString aboutTitle()
     return windowText("About Halvo+Tesk Utilities");
 }
 
+QString programTitle()
+{
+    return windowText("Halvo+Tesk Utilities v") + QLatin1String(ProgramVersion);
+}
+
 QString aboutText()
 {
-    return windowText("Halvo+Tesk Utilities v") + QStringLiteral("1.01") + QStringLiteral("\n\n ")
+    return programTitle() + QStringLiteral("\n\n ")
            + windowText("For technical support, contact the supplier of your stations.")
            + QStringLiteral("\n\n ")
            + windowText("This program is the property of the maker of the Halvo and Tesk "

@@ -6,6 +6,7 @@
 // web portal.
 namespace HelpText {
 
+QString programTitle(); // "Halvo+Tesk Utilities v" + the program's version
 QString aboutTitle();   // "About Halvo+Tesk Utilities"
 QString aboutText();    // name and version, support line, ownership notice
 QString notesText();    // "Information"

@@ -1,10 +1,12 @@
 #include "discovery/unitanswers.h"
 
+#include "channel/replyframing.h"
+
 namespace UnitAnswers {
 
 bool isUnitAnswer(const QByteArray &datagram)
 {
-    return datagram.startsWith("HV") || datagram.startsWith("TK") || datagram.startsWith("Halvo");
+    return ReplyFraming::namesUnitModel(datagram);
 }
 
 QString senderText(const QHostAddress &sender)

@@ -13,8 +13,8 @@ constexpr int FreshAge = 5;
 // Width of the address column of a line, spaces included.
 constexpr int AddressColumnWidth = 17;
 
-// A unit answers the version query with a text that begins with its model:
-// "HV..." or "TK...", or "Halvo" from older paging units.
+// A unit answers the version query with a text that begins with its model
+// (ReplyFraming::namesUnitModel).
 bool isUnitAnswer(const QByteArray &datagram);
 
 // The sender in dotted IPv4 form (also when it arrived as an IPv4-mapped IPv6

@@ -1,8 +1,9 @@
 // Feeds one datagram through everything the program does with a datagram on
-// the unit channel that needs no widget: the header/block split, the raw-reply
-// log row, the status decoder with its condition bits, the details report, the
-// version label text, the readiness checklist, the I/O panel colours, and the
-// result codes of an acknowledgement.
+// the unit channel that needs no widget, through the poll core that the
+// window and hvtk-check share: taking the datagram apart, the raw-reply log
+// row, the status reply with assembly adoption and condition bits, the
+// details report, the version label text, the readiness checklist, the I/O
+// panel colours, and the result codes of an acknowledgement.
 //
 // Input: one context byte (assembly index, private mode, online), then the
 // datagram exactly as it would arrive.
@@ -16,6 +17,7 @@
 #include "monitor/iopanel.h"
 #include "monitor/statusdecoder.h"
 #include "monitor/statuslayout.h"
+#include "monitor/unitpoll.h"
 
 #include <QStringList>
 #include <QTime>
@@ -44,21 +46,22 @@ void requireEscaped(const QString &html, const QString &unitText)
 void handleStatusReply(const QString &header, const QByteArray &block, quint8 context)
 {
     UnitStatus status;
-    StatusDecoder::readHeader(status, header);
-
-    int assembly = int(context % Assembly::Count);
-    if (assembly == Assembly::Unknown) {
-        const int reported = StatusDecoder::assemblyIndexForModel(status.modelToken, assemblyNames());
-        if (reported >= 0)
-            assembly = reported;
-    }
-    const Assembly::Profile profile = Assembly::profile(assembly);
-    StatusDecoder::applyVersionGate(status);
-
-    const StatusDecoder::AssemblyContext assemblyContext{assembly, profile.intercom, profile.ultimoXClass};
-    const bool decoded = StatusDecoder::readBlock(status, block, assemblyContext);
+    StatusDecoder::AssemblyContext assembly =
+        UnitPoll::acceptAssembly(status, int(context % Assembly::Count)).context;
+    const StatusDecoder::Outcome outcome =
+        UnitPoll::takeStatusReply(status, header, block, [&](UnitStatus &record) {
+            const int adopted =
+                UnitPoll::assemblyToAdopt(assembly.assemblyIndex, record.modelToken, assemblyNames());
+            if (adopted >= 0)
+                assembly = UnitPoll::acceptAssembly(record, adopted).context;
+            return assembly;
+        });
+    const bool decoded = outcome.blockDecoded;
     if (decoded != (block.size() >= StatusLayout::MinimumBlockSize))
         std::abort();
+    if (outcome.supported == status.hasCondition(FirmwareUnsupported))
+        std::abort();
+    const Assembly::Profile profile = Assembly::profile(assembly.assemblyIndex);
 
     const bool privateMode = context & 0x40;
     const bool online = context & 0x80;
@@ -86,18 +89,26 @@ void handleStatusReply(const QString &header, const QByteArray &block, quint8 co
         DetailsReport::versionText(header);
     }
 
-    const QString checklist = Checklist::text(status, {assembly, profile.ultimoXClass});
+    const QString checklist = Checklist::text(status, {assembly.assemblyIndex, profile.ultimoXClass});
     Checklist::display(checklist, status, profile.ultimoXClass, online, privateMode);
+    if (UnitPoll::checklistLines(status, assembly).join(QLatin1Char('\n')) + (checklist.isEmpty() ? "" : "\n")
+        != checklist)
+        std::abort();
+    UnitPoll::request(status);
+    UnitPoll::conditionNames(status.conditionFlags);
 }
 
 void handleAcknowledgement(const QString &header)
 {
-    const QString reply = ReplyFraming::withoutControlWhitespace(header);
+    const QString reply = UnitPoll::acknowledgementCode(header);
     if (ResultCodes::isSuccess(reply)) {
         ResultCodes::successStatus(reply);
         return;
     }
-    ResultCodes::marksFirmwareUnsupported(reply);
+    UnitStatus status;
+    UnitPoll::takeFailure(status, reply);
+    if (status.hasCondition(FirmwareUnsupported) != ResultCodes::marksFirmwareUnsupported(reply))
+        std::abort();
     ResultCodes::failureStatus(reply, QString(), false);
     ResultCodes::failureStatus(reply, ResultCodes::failureText(reply));
 }
@@ -111,17 +122,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const quint8 context = data[0];
     const QByteArray datagram(reinterpret_cast<const char *>(data + 1), int(size - 1));
 
-    const ReplyFraming::Reply reply = ReplyFraming::split(datagram);
-    if (reply.header.isEmpty())
+    const UnitPoll::Reply reply = UnitPoll::take(datagram);
+    if (reply.kind == UnitPoll::ReplyKind::Ignored)
         return 0;
-    const QString header = ReplyFraming::withoutLineBreaks(reply.header);
 
-    const QString logRow = LogRow::rawReply(QTime(12, 0, 0), header);
-    requireEscaped(logRow, header);
+    const QString logRow = LogRow::rawReply(QTime(12, 0, 0), reply.header);
+    requireEscaped(logRow, reply.header);
 
-    if (ReplyFraming::isStatusHeader(header))
-        handleStatusReply(header, reply.block, context);
+    if (reply.kind == UnitPoll::ReplyKind::Status)
+        handleStatusReply(reply.header, reply.block, context);
     else
-        handleAcknowledgement(header);
+        handleAcknowledgement(reply.header);
     return 0;
 }

@@ -3,6 +3,7 @@
 #include "monitor/assemblyprofiles.h"
 #include "monitor/iopanel.h"
 #include "monitor/statusdecoder.h"
+#include "monitor/unitpoll.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -64,14 +65,12 @@ void HVTKUtilities::on_m_cmbAssembly_currentIndexChanged(int index)
         }
     }
 
+    const UnitPoll::AcceptedAssembly accepted = UnitPoll::acceptAssembly(m_unitStatus, index);
     m_nAssembly = quint8(index);
-    m_unitStatus.setCondition(ModelInvalid, index == Assembly::Unknown);
-
-    const Assembly::Profile profile = Assembly::profile(index);
-    m_nInputCount = profile.indicatorCount;
-    m_nLedCount = profile.indicatorCount;
-    m_bIntercomModel = profile.intercom;
-    m_bUltimoXModel = profile.ultimoXClass;
+    m_nInputCount = accepted.indicatorCount;
+    m_nLedCount = accepted.indicatorCount;
+    m_bIntercomModel = accepted.context.intercomModel;
+    m_bUltimoXModel = accepted.context.ultimoXModel;
 
     displayMacType(StatusDecoder::macTypeBoxWanted(m_bUltimoXModel, m_unitStatus.ultimoBusOnline, m_bOnline,
                                                    m_bPrivateMode),

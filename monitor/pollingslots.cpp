@@ -1,10 +1,10 @@
 #include "app/hvtkutilities.h"
 
-#include "channel/commandtext.h"
 #include "monitor/assemblyprofiles.h"
 #include "monitor/iopanel.h"
 #include "monitor/pollinterval.h"
 #include "monitor/statusdecoder.h"
+#include "monitor/unitpoll.h"
 
 #include <QTimer>
 
@@ -55,9 +55,7 @@ void HVTKUtilities::readSettingsAndData()
             return;
     }
 
-    const QByteArray request = m_unitStatus.hasCondition(FirmwareUnsupported)
-        ? CommandText::versionQuery()
-        : CommandText::statusRequest();
+    const QByteArray request = UnitPoll::request(m_unitStatus);
 
     if (ui.m_txtIP->text() != m_strPolledIP) {
         m_strPolledIP = ui.m_txtIP->text();

@@ -3,20 +3,23 @@
 #include "monitor/assemblyprofiles.h"
 #include "monitor/pollinterval.h"
 #include "monitor/statusdecoder.h"
+#include "monitor/unitpoll.h"
 
 #include <QTimer>
 
 void HVTKUtilities::decodeStatusReply(const QString &header, const QByteArray &block)
 {
-    StatusDecoder::readHeader(m_unitStatus, header);
-    adoptReportedAssembly();
-    if (StatusDecoder::applyVersionGate(m_unitStatus))
+    const StatusDecoder::Outcome outcome =
+        UnitPoll::takeStatusReply(m_unitStatus, header, block, [this](UnitStatus &) {
+            adoptReportedAssembly();
+            return StatusDecoder::AssemblyContext{m_nAssembly, m_bIntercomModel, m_bUltimoXModel};
+        });
+    if (outcome.supported)
         m_tmrPoll->setInterval(PollInterval::AfterReply);
     // The window came online before this reply's version was known.
     showFeatureIndicatorsForFirmware();
 
-    const StatusDecoder::AssemblyContext assembly{m_nAssembly, m_bIntercomModel, m_bUltimoXModel};
-    if (!StatusDecoder::readBlock(m_unitStatus, block, assembly)) {
+    if (!outcome.blockDecoded) {
         renderDetailsReport(header, block.size());
         return;
     }
@@ -34,12 +37,11 @@ void HVTKUtilities::decodeStatusReply(const QString &header, const QByteArray &b
 // box's change handler then sets up the assembly profile.
 void HVTKUtilities::adoptReportedAssembly()
 {
-    if (ui.m_cmbAssembly->currentIndex() != Assembly::Unknown)
-        return;
     QStringList assemblyNames;
     for (int i = 0; i < ui.m_cmbAssembly->count(); ++i)
         assemblyNames << ui.m_cmbAssembly->itemText(i);
-    const int reported = StatusDecoder::assemblyIndexForModel(m_unitStatus.modelToken, assemblyNames);
+    const int reported =
+        UnitPoll::assemblyToAdopt(ui.m_cmbAssembly->currentIndex(), m_unitStatus.modelToken, assemblyNames);
     if (reported >= 0)
         ui.m_cmbAssembly->setCurrentIndex(reported);
 }

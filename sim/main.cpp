@@ -1,3 +1,4 @@
+#include "channel/commandtext.h"
 #include "sim/simlog.h"
 #include "sim/unitsimulator.h"
 #include "sim/unitentry.h"
@@ -15,15 +16,16 @@ QString description()
 {
     return QStringLiteral(
                "Simulated Halvo and Tesk units for tests, demos and training.\n"
-               "Each unit answers on UDP port 2638 at its own address. Run it only inside a\n"
+               "Each unit answers on UDP port %1 at its own address. Run it only inside a\n"
                "private network namespace (scripts/private-lan -- hvtk-unit-sim ...).\n\n"
                "A units file lists one unit per line, \"#\" starts a comment:\n"
                "  ADDRESS[:MODEL[:FIRMWARE]] [OPTION ...]\n"
                "  192.168.0.254:HV4K:2.09\n"
                "  192.168.0.21:TK12X:2.12 live=1000 dip-on=2\n"
-               "Models: %1 (default HV4K); firmware MAJOR.MINOR (default 2.09).\n"
-               "Options of a unit line:\n%2")
-        .arg(UnitModels::names().join(QStringLiteral(", ")), UnitEntries::optionHelp());
+               "Models: %2 (default HV4K); firmware MAJOR.MINOR (default 2.09).\n"
+               "Options of a unit line:\n%3")
+        .arg(QString::number(CommandText::UnitPort), UnitModels::names().join(QStringLiteral(", ")),
+             UnitEntries::optionHelp());
 }
 
 int fail(const QString &message)

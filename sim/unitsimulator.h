@@ -1,5 +1,6 @@
 #pragma once
 
+#include "channel/commandtext.h"
 #include "sim/simulatedunit.h"
 #include "sim/unitconfig.h"
 
@@ -38,7 +39,7 @@ class UnitSimulator : public QObject
     Q_OBJECT
 
 public:
-    static constexpr quint16 UnitPort = 2638;
+    static constexpr quint16 UnitPort = CommandText::UnitPort;
 
     explicit UnitSimulator(QObject *parent = nullptr);
     ~UnitSimulator() override;

@@ -112,10 +112,10 @@ struct FloodResult
     qint64 elapsedMs = 0;
 };
 
-// Sends the flood as fast as the sockets take it, from stray senders
-// (192.168.0.2 to .9 and the workstation's own address) to both of the
-// window's ports.
-FloodResult sendFlood()
+// Sends `datagrams` of the flood from stray senders (192.168.0.2 to .9 and
+// the workstation's own address): as fast as the sockets take them to both of
+// the window's ports, or `perSecond` of them a second to the unit channel only.
+FloodResult sendFlood(int datagrams = FloodDatagrams, int perSecond = 0)
 {
     FloodResult result;
     QList<QUdpSocket *> senders;
@@ -134,9 +134,12 @@ FloodResult sendFlood()
     const QByteArray foreign = foreignReply();
     QElapsedTimer clock;
     clock.start();
-    for (int i = 0; i < FloodDatagrams; ++i) {
+    for (int i = 0; i < datagrams; ++i) {
+        const qint64 dueUs = perSecond > 0 ? qint64(i) * 1000000 / perSecond : 0;
+        if (dueUs > clock.nsecsElapsed() / 1000 + 1000)
+            QThread::usleep(1000);
         const QByteArray payload = floodPayload(i, random, foreign);
-        const quint16 port = (i / 10) % 2 ? BroadcastPort : UnicastPort;
+        const quint16 port = perSecond == 0 && (i / 10) % 2 ? BroadcastPort : UnicastPort;
         QUdpSocket *sender = senders.at(i % senders.size());
         if (sender->writeDatagram(payload, Workstation, port) == payload.size()) {
             ++result.sent;
@@ -166,6 +169,7 @@ private slots:
     void cleanup();
 
     void floodFromStraySenders();
+    void sustainedFloodKeepsUnitOnline();
     void unitDiesMidCommand_data();
     void unitDiesMidCommand();
     void portsTakenByAnotherProgram();
@@ -292,6 +296,57 @@ void TestFlood::floodFromStraySenders()
     QCOMPARE(probe->ui().statusbar->currentMessage(), QStringLiteral("Status: Online."));
     QVERIFY(!probe->ui().m_lblInfo->text().contains(QStringLiteral("spoofed")));
     QCOMPARE(probe->ui().m_cmbAssembly->currentText(), QStringLiteral("HV4K"));
+}
+
+// Strays at the unit channel's port for five seconds, at a rate a busy LAN
+// can carry, while the unit is polled and changes: no reply of the unit may
+// be lost behind them.
+void TestFlood::sustainedFloodKeepsUnitOnline()
+{
+    constexpr int PerSecond = 20000;
+    constexpr int Seconds = 5;
+    startPolledUnit();
+    if (QTest::currentTestFailed())
+        return;
+    int offlineShown = 0;
+    connect(probe->ui().statusbar, &QStatusBar::messageChanged, [&](const QString &message) {
+        offlineShown += message == QStringLiteral("Status: Offline.");
+    });
+    int foreignShown = 0;
+    QTimer watch;
+    connect(&watch, &QTimer::timeout, [&] { foreignShown += probe->status().unitErrorCode != 0; });
+    watch.start(10);
+
+    sim->clearLog();
+    FloodResult flood;
+    std::unique_ptr<QThread> flooder(
+        QThread::create([&flood] { flood = sendFlood(PerSecond * Seconds, PerSecond); }));
+    flooder->start();
+    QTest::qWait(500);
+    sim->withUnit(UnitAddress, [](SimulatedUnit &unit) { unit.setLedIntensity(66); });
+    while (!flooder->isFinished())
+        QTest::qWait(5);
+    flooder->wait();
+    const int pollsDuringFlood = requestsOnUnitChannel().count("GSHV\r");
+    QTest::qWait(700); // at most two more polls
+    // The kernel grants the receive buffer up to net.core.rmem_max.
+    const int receiveBuffer =
+        probe->unicastSocket()->socketOption(QAbstractSocket::ReceiveBufferSizeSocketOption).toInt();
+    const QString figures =
+        QStringLiteral("%1 datagrams in %2 ms, unit polled %3 times meanwhile; receive buffer %4 bytes")
+            .arg(flood.sent).arg(flood.elapsedMs).arg(pollsDuringFlood).arg(receiveBuffer);
+    qInfo("sustained flood: %s", qPrintable(figures));
+
+    QCOMPARE(flood.sent, PerSecond * Seconds);
+    // A poll every 300 ms, or at worst one every 2000 ms on a loaded machine.
+    QVERIFY2(pollsDuringFlood >= Seconds * 1000 / 2000, qPrintable(QString::number(pollsDuringFlood)));
+    QVERIFY2(offlineShown == 0,
+             qPrintable(QStringLiteral("shown offline %1 times; ").arg(offlineShown) + figures));
+    QCOMPARE(foreignShown, 0);
+    QVERIFY(probe->online());
+    QCOMPARE(probe->status().ledIntensity, quint8(66));
+    QCOMPARE(replyFields(probe->status()), replyFields(simulatedState()));
+    QCOMPARE(probe->ui().statusbar->currentMessage(), QStringLiteral("Status: Online."));
 }
 
 void TestFlood::unitDiesMidCommand_data()

@@ -1,5 +1,7 @@
 #include "commands/helptexts.h"
 
+#include <QFile>
+#include <QRegularExpression>
 #include <QUrl>
 #include <QtTest>
 
@@ -10,6 +12,7 @@ class TestHelpTexts : public QObject
 
 private slots:
     void aboutBoxNamesProgramAndVersion();
+    void aboutBoxVersionIsTheProjectVersion();
     void notesAreFourParagraphsInOrder();
     void notesKeepDoubleSpacesAndQuotes();
     void portalUrl_data();
@@ -30,6 +33,20 @@ void TestHelpTexts::aboutBoxNamesProgramAndVersion()
         QVERIFY(!paragraphs[i].contains(QLatin1Char('\n')));
     }
     QVERIFY(paragraphs[1].contains(QStringLiteral("support")));
+}
+
+// The version comes from project() in the top-level CMakeLists.txt, read
+// here from the file itself.
+void TestHelpTexts::aboutBoxVersionIsTheProjectVersion()
+{
+    QFile cmakeLists(QFINDTESTDATA("../CMakeLists.txt"));
+    QVERIFY(cmakeLists.open(QIODevice::ReadOnly | QIODevice::Text));
+    const QRegularExpression project(QStringLiteral("project\\(hvtk-utilities VERSION ([0-9.]+)"));
+    const QRegularExpressionMatch match = project.match(QString::fromUtf8(cmakeLists.readAll()));
+    QVERIFY(match.hasMatch());
+    const QString title = QStringLiteral("Halvo+Tesk Utilities v") + match.captured(1);
+    QCOMPARE(HelpText::programTitle(), title);
+    QVERIFY(HelpText::aboutText().startsWith(title + QStringLiteral("\n\n ")));
 }
 
 void TestHelpTexts::notesAreFourParagraphsInOrder()

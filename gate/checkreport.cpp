@@ -1,0 +1,133 @@
+#include "gate/checkreport.h"
+
+#include "gate/checkoptions.h"
+#include "monitor/unitpoll.h"
+#include "monitor/windowtext.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+
+#include <algorithm>
+
+namespace CheckReport {
+
+namespace {
+
+QString firmwareText(const UnitCheck &unit)
+{
+    if (unit.status().modelToken.isEmpty())
+        return QString();
+    const unsigned code = unit.status().firmwareVersionCode;
+    return QString::asprintf("%u.%02u", code / 100, code % 100);
+}
+
+QString bootloaderText(const UnitCheck &unit)
+{
+    if (!unit.statusRead())
+        return QString();
+    const auto &v = unit.status().bootloaderVersion;
+    return QString::asprintf("%d.%d.%d", v[0], v[1], v[2]);
+}
+
+QString danteFirmwareText(const UnitCheck &unit)
+{
+    if (!unit.statusRead())
+        return QString();
+    const auto &v = unit.status().danteFirmwareVersion;
+    return QString::asprintf("%d.%d.%d.%d", v[0], v[1], v[2], v[3]);
+}
+
+// Fields of the status block, empty until a complete block was read.
+QString blockText(const UnitCheck &unit, const QString &text)
+{
+    return unit.statusRead() ? text : QString();
+}
+
+} // namespace
+
+QString textBlock(const UnitCheck &unit, int timeoutMs)
+{
+    const QString address = unit.address().toString();
+    if (!unit.answered())
+        return address + QStringLiteral("  No answer within %1 s.\n").arg(timeoutMs / 1000.0);
+
+    const QString model = unit.status().modelToken.isEmpty() ? QStringLiteral("(model not reported)")
+                                                             : unit.status().modelToken;
+    const QString firmware = firmwareText(unit);
+    QString block = address + QStringLiteral("  ") + model
+        + (firmware.isEmpty() ? QString() : QStringLiteral("  firmware ") + firmware) + QLatin1Char('\n');
+    const QStringList checklist = unit.checklist();
+    if (unit.ready())
+        block += windowText("No issues found.  Release ready.") + QLatin1Char('\n');
+    else if (checklist.isEmpty())
+        block += QStringLiteral("Not judged: the unit sent no complete status reply.\n");
+    for (const QString &line : checklist)
+        block += line + QLatin1Char('\n');
+    return block;
+}
+
+QString summaryLine(const std::vector<UnitCheck> &units)
+{
+    const auto count = [&](auto predicate) { return int(std::count_if(units.begin(), units.end(), predicate)); };
+    const int ready = count([](const UnitCheck &unit) { return unit.ready(); });
+    const int silent = count([](const UnitCheck &unit) { return !unit.answered(); });
+    return QStringLiteral("%1 unit(s) checked: %2 ready, %3 not ready, %4 without an answer.\n")
+        .arg(units.size())
+        .arg(ready)
+        .arg(int(units.size()) - ready - silent)
+        .arg(silent);
+}
+
+QJsonObject unitObject(const UnitCheck &unit)
+{
+    const UnitStatus &s = unit.status();
+    // Nothing is known of a unit that never answered.
+    const quint16 flags = unit.answered() ? s.conditionFlags : 0;
+    return {
+        {QStringLiteral("address"), unit.address().toString()},
+        {QStringLiteral("answered"), unit.answered()},
+        {QStringLiteral("ready"), unit.ready()},
+        {QStringLiteral("checklist"), QJsonArray::fromStringList(unit.checklist())},
+        {QStringLiteral("conditionFlags"), int(flags)},
+        {QStringLiteral("conditions"), QJsonArray::fromStringList(UnitPoll::conditionNames(flags))},
+        {QStringLiteral("model"), s.modelToken},
+        {QStringLiteral("firmware"), firmwareText(unit)},
+        {QStringLiteral("bootloader"), bootloaderText(unit)},
+        {QStringLiteral("danteFirmware"), danteFirmwareText(unit)},
+        {QStringLiteral("controlMac"), blockText(unit, s.controlMacText)},
+        {QStringLiteral("danteMac"), blockText(unit, s.danteMacText)},
+        {QStringLiteral("danteName"), blockText(unit, s.danteName)},
+        {QStringLiteral("localName"), blockText(unit, s.localName)},
+        {QStringLiteral("stationId"), int(s.stationId)},
+        {QStringLiteral("elapsedMs"), double(unit.elapsedMs())},
+    };
+}
+
+QByteArray jsonDocument(const std::vector<UnitCheck> &units)
+{
+    QJsonArray array;
+    for (const UnitCheck &unit : units)
+        array.append(unitObject(unit));
+    return QJsonDocument(QJsonObject{{QStringLiteral("units"), array}}).toJson(QJsonDocument::Indented);
+}
+
+QByteArray recordLine(const UnitCheck &unit)
+{
+    QJsonObject object = unitObject(unit);
+    object.insert(QStringLiteral("time"), unit.finishTime().toUTC().toString(Qt::ISODateWithMs));
+    return QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n';
+}
+
+int exitStatus(const std::vector<UnitCheck> &units)
+{
+    if (units.empty())
+        return CheckCommandLine::NoAnswer;
+    const bool allAnswered =
+        std::all_of(units.begin(), units.end(), [](const UnitCheck &unit) { return unit.answered(); });
+    if (!allAnswered)
+        return CheckCommandLine::NoAnswer;
+    const bool allReady = std::all_of(units.begin(), units.end(), [](const UnitCheck &unit) { return unit.ready(); });
+    return allReady ? CheckCommandLine::AllReady : CheckCommandLine::NotReady;
+}
+
+} // namespace CheckReport

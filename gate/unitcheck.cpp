@@ -1,0 +1,64 @@
+#include "gate/unitcheck.h"
+
+#include "channel/resultcodes.h"
+#include "monitor/assemblyprofiles.h"
+#include "monitor/unitpoll.h"
+
+UnitCheck::UnitCheck(const QHostAddress &address, int assembly, qint64 startedMs)
+    : m_address(address), m_startedMs(startedMs)
+{
+    // The window's state for a unit it starts to poll: offline, record
+    // cleared, then the assembly the technician chose (or "UNKNOWN").
+    m_assembly = UnitPoll::acceptAssembly(m_status, assembly).context;
+}
+
+QByteArray UnitCheck::request() const
+{
+    return UnitPoll::request(m_status);
+}
+
+void UnitCheck::take(const QByteArray &datagram)
+{
+    const UnitPoll::Reply reply = UnitPoll::take(datagram);
+    if (reply.kind == UnitPoll::ReplyKind::Ignored || m_finished)
+        return;
+
+    if (reply.kind == UnitPoll::ReplyKind::Status) {
+        const StatusDecoder::Outcome outcome =
+            UnitPoll::takeStatusReply(m_status, reply.header, reply.block, [this](UnitStatus &status) {
+                const int adopted =
+                    UnitPoll::assemblyToAdopt(m_assembly.assemblyIndex, status.modelToken, Assembly::names());
+                if (adopted >= 0)
+                    m_assembly = UnitPoll::acceptAssembly(status, adopted).context;
+                return m_assembly;
+            });
+        m_statusRead = m_statusRead || outcome.blockDecoded;
+    } else {
+        const QString code = UnitPoll::acknowledgementCode(reply.header);
+        if (!ResultCodes::isSuccess(code))
+            UnitPoll::takeFailure(m_status, code);
+    }
+
+    ++m_replies;
+    m_settled = m_replies >= 2 && m_status.conditionFlags == m_lastFlags;
+    m_lastFlags = m_status.conditionFlags;
+}
+
+void UnitCheck::finish(qint64 nowMs, const QDateTime &time)
+{
+    m_finished = true;
+    m_elapsedMs = nowMs - m_startedMs;
+    m_finishTime = time;
+}
+
+bool UnitCheck::ready() const
+{
+    return answered() && m_statusRead && checklist().isEmpty();
+}
+
+QStringList UnitCheck::checklist() const
+{
+    if (!answered())
+        return {};
+    return UnitPoll::checklistLines(m_status, m_assembly);
+}

@@ -1,0 +1,61 @@
+#pragma once
+
+#include "monitor/statusdecoder.h"
+#include "monitor/unitstatus.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QHostAddress>
+#include <QStringList>
+
+// One unit under check: what the window would hold for it in private mode
+// (its record and the assembly it is judged against), fed with every datagram
+// it sends, and when its verdict stands.
+class UnitCheck
+{
+public:
+    // `assembly`: the assembly list index to judge against; "UNKNOWN" takes
+    // the model the unit reports, as the window does.
+    // `startedMs`: when its first request goes out, on the run's clock.
+    UnitCheck(const QHostAddress &address, int assembly, qint64 startedMs);
+
+    QHostAddress address() const { return m_address; }
+    // The request the next poll sends.
+    QByteArray request() const;
+    // Takes one datagram the unit sent.
+    void take(const QByteArray &datagram);
+
+    // Two replies in a row left the same condition word.
+    bool settled() const { return m_settled; }
+
+    qint64 startedMs() const { return m_startedMs; }
+    // The check of this unit ends at `nowMs` on the run's clock.
+    void finish(qint64 nowMs, const QDateTime &time);
+    bool finished() const { return m_finished; }
+    // From its first request to its verdict.
+    qint64 elapsedMs() const { return m_elapsedMs; }
+    QDateTime finishTime() const { return m_finishTime; }
+
+    // The unit sent at least one reply the window takes.
+    bool answered() const { return m_replies > 0; }
+    // At least one status reply had a complete block: every condition was read.
+    bool statusRead() const { return m_statusRead; }
+    // Answered, every condition read, no checklist line open.
+    bool ready() const;
+    // The window's checklist lines for the last state; none for a unit that never answered.
+    QStringList checklist() const;
+    const UnitStatus &status() const { return m_status; }
+
+private:
+    QHostAddress m_address;
+    qint64 m_startedMs = 0;
+    UnitStatus m_status;
+    StatusDecoder::AssemblyContext m_assembly;
+    int m_replies = 0;
+    quint16 m_lastFlags = 0;
+    bool m_statusRead = false;
+    bool m_settled = false;
+    bool m_finished = false;
+    qint64 m_elapsedMs = 0;
+    QDateTime m_finishTime;
+};
