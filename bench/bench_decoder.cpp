@@ -9,7 +9,7 @@
 #include "channel/commandtext.h"
 #include "channel/replyframing.h"
 #include "monitor/statusdecoder.h"
-#include "monitor/statusencoder.h"
+#include "sim/statusencoder.h"
 #include "sim/unitdefaults.h"
 #include "sim/unitmodel.h"
 #include "support/windowprobe.h"

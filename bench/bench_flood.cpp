@@ -8,7 +8,7 @@
 //
 // --rate 0 sends --count datagrams as fast as the sockets take them instead.
 
-#include "monitor/statusencoder.h"
+#include "sim/statusencoder.h"
 #include "support/simulatorthread.h"
 #include "support/windowprobe.h"
 

@@ -8,7 +8,7 @@
 
 #include "monitor/detailsreport.h"
 #include "monitor/statusdecoder.h"
-#include "monitor/statusencoder.h"
+#include "sim/statusencoder.h"
 #include "sim/unitdefaults.h"
 #include "sim/unitmodel.h"
 #include "support/windowprobe.h"

@@ -1,6 +1,6 @@
 #include "channel/replyframing.h"
 
-#include "monitor/statuslayout.h"
+#include "channel/statuslayout.h"
 
 namespace ReplyFraming {
 

@@ -1,6 +1,6 @@
 #include "channel/resultcodes.h"
 
-#include "monitor/windowtext.h"
+#include "channel/windowtext.h"
 
 namespace ResultCodes {
 

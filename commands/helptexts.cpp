@@ -1,6 +1,6 @@
 #include "commands/helptexts.h"
 
-#include "monitor/windowtext.h"
+#include "channel/windowtext.h"
 #include "programversion.h"
 
 #include <QAbstractSocket>

@@ -11,12 +11,12 @@
 #include "channel/logrow.h"
 #include "channel/replyframing.h"
 #include "channel/resultcodes.h"
+#include "channel/statuslayout.h"
 #include "monitor/assemblyprofiles.h"
 #include "monitor/checklist.h"
 #include "monitor/detailsreport.h"
 #include "monitor/iopanel.h"
 #include "monitor/statusdecoder.h"
-#include "monitor/statuslayout.h"
 #include "monitor/unitpoll.h"
 
 #include <QStringList>

@@ -7,7 +7,7 @@
 // the sender's IPv4 address (4 bytes, first octet first), a byte of form
 // (bit 0: sent as IPv4-mapped IPv6; the rest: a line age) and a datagram.
 
-#include "monitor/statusencoder.h"
+#include "sim/statusencoder.h"
 #include "sim/unitdefaults.h"
 #include "sim/unitmodel.h"
 

@@ -2,7 +2,7 @@
 
 #include "gate/checkoptions.h"
 #include "monitor/unitpoll.h"
-#include "monitor/windowtext.h"
+#include "channel/windowtext.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

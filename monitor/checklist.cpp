@@ -1,7 +1,7 @@
 #include "monitor/checklist.h"
 
 #include "monitor/assemblyprofiles.h"
-#include "monitor/windowtext.h"
+#include "channel/windowtext.h"
 
 namespace Checklist {
 

@@ -1,6 +1,6 @@
 #include "monitor/detailsreport.h"
 
-#include "monitor/windowtext.h"
+#include "channel/windowtext.h"
 
 namespace DetailsReport {
 

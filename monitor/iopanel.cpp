@@ -1,6 +1,6 @@
 #include "monitor/iopanel.h"
 
-#include "monitor/windowtext.h"
+#include "channel/windowtext.h"
 
 #include <QRegularExpression>
 

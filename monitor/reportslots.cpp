@@ -1,7 +1,7 @@
 #include "app/hvtkutilities.h"
 
 #include "monitor/detailsreport.h"
-#include "monitor/statuslayout.h"
+#include "channel/statuslayout.h"
 
 #include <QLabel>
 

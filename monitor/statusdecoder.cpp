@@ -1,6 +1,6 @@
 #include "monitor/statusdecoder.h"
 
-#include "monitor/statuslayout.h"
+#include "channel/statuslayout.h"
 
 #include <QVector>
 

@@ -1,6 +1,6 @@
 #include "sim/simlog.h"
 
-#include "monitor/statuslayout.h"
+#include "channel/statuslayout.h"
 
 QString printable(const QByteArray &data)
 {

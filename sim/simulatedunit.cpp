@@ -1,7 +1,7 @@
 #include "sim/simulatedunit.h"
 
 #include "channel/commandtext.h"
-#include "monitor/statusencoder.h"
+#include "sim/statusencoder.h"
 #include "sim/unitdefaults.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "monitor/statusencoder.h"
+#include "sim/statusencoder.h"
 #include "support/simulatorthread.h"
 #include "support/windowprobe.h"
 

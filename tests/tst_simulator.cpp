@@ -1,6 +1,6 @@
 #include "channel/commandtext.h"
-#include "monitor/statusencoder.h"
-#include "monitor/statuslayout.h"
+#include "channel/statuslayout.h"
+#include "sim/statusencoder.h"
 #include "sim/unitsimulator.h"
 
 #include <QNetworkDatagram>

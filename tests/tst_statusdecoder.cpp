@@ -1,8 +1,8 @@
 // The status decoder on its own: version gates, thresholds, derived checks
 // and malformed replies, without a window.
+#include "channel/statuslayout.h"
 #include "monitor/statusdecoder.h"
-#include "monitor/statusencoder.h"
-#include "monitor/statuslayout.h"
+#include "sim/statusencoder.h"
 #include "sim/unitdefaults.h"
 #include "sim/unitmodel.h"
 

@@ -1,5 +1,5 @@
 #include "monitor/statusdecoder.h"
-#include "monitor/statusencoder.h"
+#include "sim/statusencoder.h"
 #include "sim/unitdefaults.h"
 
 #include <QtTest>

@@ -1,7 +1,7 @@
 // The reply path of the window, with the selected unit played by a socket the
 // test controls: framing, result codes, raw replies, the sender check, status
 // decoding in the window, the online/offline presentation and the chord keys.
-#include "monitor/statusencoder.h"
+#include "sim/statusencoder.h"
 #include "sim/unitdefaults.h"
 #include "sim/unitmodel.h"
 #include "support/datagramcapture.h"

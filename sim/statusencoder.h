@@ -1,6 +1,6 @@
 #pragma once
 
-#include "monitor/statuslayout.h"
+#include "channel/statuslayout.h"
 #include "monitor/unitstatus.h"
 
 #include <QByteArray>

@@ -1,4 +1,4 @@
-#include "monitor/statusencoder.h"
+#include "sim/statusencoder.h"
 
 #include "channel/commandtext.h"
 
