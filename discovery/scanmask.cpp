@@ -1,5 +1,7 @@
 #include "discovery/scanmask.h"
 
+#include "channel/addresstext.h"
+
 #include <QHostAddress>
 
 namespace ScanMask {
@@ -38,7 +40,7 @@ quint32 broadcastAddress(quint32 base, quint32 mask)
 
 QString dotted(quint32 address)
 {
-    return QHostAddress(address).toString();
+    return AddressText::ipv4(address);
 }
 
 } // namespace ScanMask

@@ -1,5 +1,6 @@
 #include "discovery/unitanswers.h"
 
+#include "channel/addresstext.h"
 #include "channel/replyframing.h"
 
 namespace UnitAnswers {
@@ -13,7 +14,7 @@ QString senderText(const QHostAddress &sender)
 {
     bool isIPv4 = false;
     const quint32 ipv4 = sender.toIPv4Address(&isIPv4);
-    return isIPv4 ? QHostAddress(ipv4).toString() : sender.toString();
+    return isIPv4 ? AddressText::ipv4(ipv4) : sender.toString();
 }
 
 QString lineText(const QHostAddress &sender, const QByteArray &datagram)

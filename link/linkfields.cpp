@@ -1,5 +1,7 @@
 #include "link/linkfields.h"
 
+#include "channel/addresstext.h"
+
 #include "channel/commandtext.h"
 
 #include <QHostAddress>
@@ -64,7 +66,7 @@ bool canSend(bool destinationValid, quint8 validMask)
 
 QString addressText(quint32 ipv4, const QString &unsetText)
 {
-    return ipv4 == 0 ? unsetText : QHostAddress(ipv4).toString();
+    return ipv4 == 0 ? unsetText : AddressText::ipv4(ipv4);
 }
 
 Texts prefilled(const UnitStatus &status)

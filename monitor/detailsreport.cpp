@@ -1,5 +1,6 @@
 #include "monitor/detailsreport.h"
 
+#include "channel/addresstext.h"
 #include "channel/windowtext.h"
 
 namespace DetailsReport {
@@ -99,9 +100,9 @@ void addDanteRows(Table &table, const UnitStatus &s, bool ultimoXModel)
     table.boldRow("MAC:", s.danteMacText, s.hasCondition(DanteMacInvalid));
     // The reply carries only the Dante address in use; the stored one is not
     // part of it, so the second half says so instead of repeating the first.
-    table.row("IP (Current/Stored):", dottedAddress(s.danteIp) + QStringLiteral("/") + windowText("not reported"));
-    table.row("Subnet Mask (C/S):", dottedAddress(s.danteSubnetMask));
-    table.row("Gateway (C/S):", dottedAddress(s.danteGateway));
+    table.row("IP (Current/Stored):", AddressText::ipv4(s.danteIp) + QStringLiteral("/") + windowText("not reported"));
+    table.row("Subnet Mask (C/S):", AddressText::ipv4(s.danteSubnetMask));
+    table.row("Gateway (C/S):", AddressText::ipv4(s.danteGateway));
     table.row("Ultimo Bus:", ultimoBusText(s), s.hasCondition(UltimoBusRequiredOffline));
 }
 
@@ -114,13 +115,13 @@ void addControlRows(Table &table, const UnitStatus &s, bool privateMode)
     table.row("Using Static IP:", yesNo(controlStatic), s.controlStaticConfig);
     table.boldRow("MAC:", s.controlMacText, s.hasCondition(ControlMacInvalid));
     table.row("IP (Current/Stored):",
-              dottedAddress(s.controlIpCurrent) + QStringLiteral("/") + dottedAddress(s.controlIpStored),
+              AddressText::ipv4(s.controlIpCurrent) + QStringLiteral("/") + AddressText::ipv4(s.controlIpStored),
               s.controlIpNotFactory);
-    table.row("Subnet Mask:", dottedAddress(s.controlSubnetMask));
-    table.row("Gateway:", dottedAddress(s.controlGateway));
+    table.row("Subnet Mask:", AddressText::ipv4(s.controlSubnetMask));
+    table.row("Gateway:", AddressText::ipv4(s.controlGateway));
     table.row("Local Port:", QString::number(s.localPort));
     table.row("QSYS Core Linked:", yesNo(s.networkStatus & QsysCoreLinked));
-    table.row("QSYS Core IP:", dottedAddress(s.qsysCoreIp));
+    table.row("QSYS Core IP:", AddressText::ipv4(s.qsysCoreIp));
     table.row("QSYS Core Port:", QString::number(s.qsysCorePort), s.qsysPortUnexpected);
     table.row("Station ID:", QString::number(s.stationId));
     table.row("Default Group:", QString::number(s.defaultGroup + 1));
@@ -162,15 +163,6 @@ QString versionText(const QString &header, const std::array<quint8, 3> &bootload
     return versionText(header) + QStringLiteral("  BL ")
            + QString::asprintf("v%.1d.%.1d.%.1d", bootloaderVersion[0], bootloaderVersion[1],
                                bootloaderVersion[2]);
-}
-
-QString dottedAddress(quint32 address)
-{
-    return QStringLiteral("%1.%2.%3.%4")
-        .arg(address >> 24)
-        .arg((address >> 16) & 0xFF)
-        .arg((address >> 8) & 0xFF)
-        .arg(address & 0xFF);
 }
 
 QString timerText(quint16 seconds)

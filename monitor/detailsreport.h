@@ -29,9 +29,6 @@ QString shortBlockReport(int blockLength, const QString &rowPrefix);
 QString versionText(const QString &header);
 QString versionText(const QString &header, const std::array<quint8, 3> &bootloaderVersion);
 
-// "a.b.c.d" of an address held as a host-order 32-bit value.
-QString dottedAddress(quint32 address);
-
 // "30s", or "0s (disabled)" for a timer of 0 seconds.
 QString timerText(quint16 seconds);
 

@@ -1,5 +1,6 @@
 #include "monitor/statusdecoder.h"
 
+#include "channel/addresstext.h"
 #include "channel/statuslayout.h"
 
 #include <QVector>
@@ -55,19 +56,12 @@ private:
     const QByteArray &m_block;
 };
 
-QString macText(const std::array<quint8, 6> &mac)
-{
-    return QString::asprintf("%.2X:%.2X:%.2X:%.2X:%.2X:%.2X", mac[0], mac[1], mac[2], mac[3],
-                             mac[4], mac[5]);
-}
-
 // A name ends in the last three bytes of its MAC in hexadecimal ("...ABCDEF").
 bool nameMismatchesMac(const QString &name, const std::array<quint8, 6> &mac)
 {
     if (name.size() < 6)
         return true;
-    const QString suffix = QString::asprintf("%.2X%.2X%.2X", mac[3], mac[4], mac[5]);
-    return name.right(6).toUpper() != suffix;
+    return name.right(6).toUpper() != AddressText::macSuffix(mac);
 }
 
 void readFields(UnitStatus &s, const QByteArray &block)
@@ -76,17 +70,15 @@ void readFields(UnitStatus &s, const QByteArray &block)
     const BlockReader r(block);
 
     s.bootloaderVersion = r.bytes<3>(L::BootloaderVersion);
-    s.bootloaderVersionCode = s.bootloaderVersion[0] * 1000u + s.bootloaderVersion[1] * 100u
-        + s.bootloaderVersion[2];
+    s.bootloaderVersionCode = VersionCode::bootloader(s.bootloaderVersion);
     s.danteImageVersion = r.bytes<3>(L::DanteImageVersion);
     s.danteFirmwareVersion = r.bytes<4>(L::DanteFirmwareVersion);
-    s.danteFirmwareCode = s.danteFirmwareVersion[0] * 10000u + s.danteFirmwareVersion[1] * 100u
-        + s.danteFirmwareVersion[2];
+    s.danteFirmwareCode = VersionCode::danteFirmware(s.danteFirmwareVersion);
     s.danteImageProduct = r.text(L::DanteImageProduct);
     s.danteChipModel = r.text(L::DanteChipModel);
     s.danteName = r.text(L::DanteName);
     s.danteMac = r.bytes<6>(L::DanteMac);
-    s.danteMacText = macText(s.danteMac);
+    s.danteMacText = AddressText::mac(s.danteMac);
     s.danteIp = r.number(L::DanteIp);
     s.danteSubnetMask = r.number(L::DanteSubnetMask);
     s.danteGateway = r.number(L::DanteGateway);
@@ -96,7 +88,7 @@ void readFields(UnitStatus &s, const QByteArray &block)
     s.ultimoBusRequired = r.flag(L::UltimoBusRequired);
 
     s.controlMac = r.bytes<6>(L::ControlMac);
-    s.controlMacText = macText(s.controlMac);
+    s.controlMacText = AddressText::mac(s.controlMac);
     s.controlIpCurrent = r.number(L::ControlIpCurrent);
     s.controlIpStored = r.number(L::ControlIpStored);
     s.controlSubnetMask = r.number(L::ControlSubnetMask);
@@ -199,7 +191,7 @@ quint8 versionPart(const QStringList &parts, int index)
 unsigned firmwareVersionCode(const QString &versionToken)
 {
     const QStringList parts = versionToken.toLower().remove(QLatin1Char('v')).split(QLatin1Char('.'));
-    return versionPart(parts, 0) * 100u + versionPart(parts, 1);
+    return VersionCode::firmware(versionPart(parts, 0), versionPart(parts, 1));
 }
 
 void readHeader(UnitStatus &status, const QString &header)

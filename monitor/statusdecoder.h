@@ -22,15 +22,14 @@ struct AssemblyContext
     bool ultimoXModel = false;
 };
 
-// Version codes: firmware major * 100 + minor.
-constexpr unsigned StatusRequestSince = 113;
-constexpr unsigned CurrentFirmwareSince = 115;
-constexpr unsigned SecondSeriesStatusRequestSince = 205;
-constexpr unsigned SecondSeriesCurrentSince = 209;
-constexpr unsigned SecondSeriesFeatureIndicatorsSince = 212;
-constexpr unsigned CurrentBootloaderSince = 1004;   // 1.0.4
-constexpr unsigned CurrentUltimoSince = 31004;      // 3.10.4
-constexpr unsigned CurrentUltimoX2Since = 40101;    // 4.1.1
+constexpr unsigned StatusRequestSince = VersionCode::firmware(1, 13);
+constexpr unsigned CurrentFirmwareSince = VersionCode::firmware(1, 15);
+constexpr unsigned SecondSeriesStatusRequestSince = VersionCode::firmware(2, 5);
+constexpr unsigned SecondSeriesCurrentSince = VersionCode::firmware(2, 9);
+constexpr unsigned SecondSeriesFeatureIndicatorsSince = VersionCode::firmware(2, 12);
+constexpr unsigned CurrentBootloaderSince = VersionCode::bootloader({1, 0, 4});
+constexpr unsigned CurrentUltimoSince = VersionCode::danteFirmware({3, 10, 4, 0});
+constexpr unsigned CurrentUltimoX2Since = VersionCode::danteFirmware({4, 1, 1, 0});
 constexpr int LowestShippingIntensity = 90;
 
 // "HV4K v2.09" gives 209. The version token loses every "v" (either case) and

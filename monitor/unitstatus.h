@@ -40,18 +40,43 @@ enum FeatureBit : quint8 {
     PttZoneModeEnabled = 0x04,
 };
 
+// How the versions of a unit compare: each as one number, its parts weighted
+// so that a later version has the larger code.
+namespace VersionCode {
+
+// Unit firmware "2.09": major * 100 + minor.
+constexpr unsigned firmware(unsigned major, unsigned minor)
+{
+    return major * 100u + minor;
+}
+
+// Bootloader 1.0.4: major * 1000 + minor * 100 + patch.
+constexpr unsigned bootloader(const std::array<quint8, 3> &version)
+{
+    return version[0] * 1000u + version[1] * 100u + version[2];
+}
+
+// Dante firmware 3.10.4 (its fourth part, the build, does not count):
+// major * 10000 + minor * 100 + patch.
+constexpr unsigned danteFirmware(const std::array<quint8, 4> &version)
+{
+    return version[0] * 10000u + version[1] * 100u + version[2];
+}
+
+} // namespace VersionCode
+
 // Everything decoded from the selected unit's last status reply. IPv4
 // addresses are held as host-order 32-bit values; 0 means "not set".
 struct UnitStatus
 {
     QString modelToken;
-    unsigned firmwareVersionCode = 0; // major * 100 + minor
+    unsigned firmwareVersionCode = 0; // VersionCode::firmware
 
     std::array<quint8, 3> bootloaderVersion{};
-    unsigned bootloaderVersionCode = 0; // major * 1000 + minor * 100 + patch
+    unsigned bootloaderVersionCode = 0; // VersionCode::bootloader
     std::array<quint8, 3> danteImageVersion{};
     std::array<quint8, 4> danteFirmwareVersion{};
-    unsigned danteFirmwareCode = 0; // major * 10000 + minor * 100 + patch
+    unsigned danteFirmwareCode = 0; // VersionCode::danteFirmware
     QString danteImageProduct;
     QString danteChipModel;
     QString danteName;

@@ -1,13 +1,15 @@
 #include "sim/simulatedunit.h"
 
+#include "channel/addresstext.h"
 #include "channel/commandtext.h"
+#include "link/linkfields.h"
 #include "sim/statusencoder.h"
 #include "sim/unitdefaults.h"
 
 namespace {
 
 constexpr int RingerTestMs = 2000;
-constexpr int MaxStationId = 998;
+constexpr int MaxStationId = LinkFields::HighestStationId;
 
 std::optional<std::array<quint8, 6>> parseMac(const QByteArray &text)
 {
@@ -96,19 +98,19 @@ void SimulatedUnit::setLiveChanges(int intervalMs)
 void SimulatedUnit::setWrongDanteMacPrefix()
 {
     m_status.danteMac[2] = 0xC2;
-    m_status.danteMacText = UnitDefaults::macText(m_status.danteMac);
+    m_status.danteMacText = AddressText::mac(m_status.danteMac);
 }
 
 void SimulatedUnit::setWrongControlMacPrefix()
 {
     m_status.controlMac[3] = 0x01;
-    m_status.controlMacText = UnitDefaults::macText(m_status.controlMac);
+    m_status.controlMacText = AddressText::mac(m_status.controlMac);
 }
 
 void SimulatedUnit::setNamesMismatched()
 {
     const auto otherSuffix = [](const std::array<quint8, 6> &mac) {
-        return UnitDefaults::macSuffix(mac) == QLatin1String("000000") ? QStringLiteral("FFFFFF")
+        return AddressText::macSuffix(mac) == QLatin1String("000000") ? QStringLiteral("FFFFFF")
                                                                         : QStringLiteral("000000");
     };
     m_status.danteName = m_model.name + QLatin1Char('-') + otherSuffix(m_status.danteMac);
@@ -254,12 +256,12 @@ QByteArray SimulatedUnit::setMac(const UnitRequest &request)
         if (!startsWith(*mac, {0x00, 0x1D, 0xC1}))
             return result("E16");
         m_status.danteMac = *mac;
-        m_status.danteMacText = UnitDefaults::macText(*mac);
+        m_status.danteMacText = AddressText::mac(*mac);
     } else {
         if (!startsWith(*mac, {0x02, 0x4B, 0x7D, 0x00}))
             return result("E16");
         m_status.controlMac = *mac;
-        m_status.controlMacText = UnitDefaults::macText(*mac);
+        m_status.controlMacText = AddressText::mac(*mac);
     }
     return success();
 }

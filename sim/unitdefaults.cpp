@@ -1,5 +1,7 @@
 #include "sim/unitdefaults.h"
 
+#include "channel/addresstext.h"
+
 #include <QStringList>
 
 namespace UnitDefaults {
@@ -32,7 +34,7 @@ quint32 factoryControlAddress(quint32 current)
 
 QString nameFor(const UnitModel &model, const std::array<quint8, 6> &mac)
 {
-    return model.name + QLatin1Char('-') + macSuffix(mac);
+    return model.name + QLatin1Char('-') + AddressText::macSuffix(mac);
 }
 
 } // namespace
@@ -44,24 +46,7 @@ unsigned firmwareCode(const QString &firmware)
     const QStringList parts = text.split(QLatin1Char('.'));
     const unsigned major = parts.value(0).toUInt() & 0xFF;
     const unsigned minor = parts.value(1).toUInt() & 0xFF;
-    return major * 100 + minor;
-}
-
-QString macText(const std::array<quint8, 6> &mac)
-{
-    QStringList bytes;
-    for (const quint8 byte : mac)
-        bytes << QStringLiteral("%1").arg(byte, 2, 16, QLatin1Char('0')).toUpper();
-    return bytes.join(QLatin1Char(':'));
-}
-
-QString macSuffix(const std::array<quint8, 6> &mac)
-{
-    return QStringLiteral("%1%2%3")
-        .arg(mac[3], 2, 16, QLatin1Char('0'))
-        .arg(mac[4], 2, 16, QLatin1Char('0'))
-        .arg(mac[5], 2, 16, QLatin1Char('0'))
-        .toUpper();
+    return VersionCode::firmware(major, minor);
 }
 
 UnitStatus factoryState(const UnitModel &model, const QString &firmware,
@@ -75,16 +60,16 @@ UnitStatus factoryState(const UnitModel &model, const QString &firmware,
     s.modelToken = model.name;
     s.firmwareVersionCode = firmwareCode(firmware);
     s.bootloaderVersion = {1, 0, 4};
-    s.bootloaderVersionCode = 1004;
+    s.bootloaderVersionCode = VersionCode::bootloader(s.bootloaderVersion);
     s.danteImageVersion = {1, 2, 0};
     if (model.ultimoX) {
         s.danteChipModel = QStringLiteral("UltimoX2");
         s.danteFirmwareVersion = {4, 1, 1, 5};
-        s.danteFirmwareCode = 40101;
+        s.danteFirmwareCode = VersionCode::danteFirmware(s.danteFirmwareVersion);
     } else {
         s.danteChipModel = QStringLiteral("Ultimo");
         s.danteFirmwareVersion = {3, 10, 4, 1};
-        s.danteFirmwareCode = 31004;
+        s.danteFirmwareCode = VersionCode::danteFirmware(s.danteFirmwareVersion);
     }
     s.danteImageProduct = model.intercom ? QStringLiteral("TESK") : QStringLiteral("HALVO");
     s.danteMac = {0x00, 0x1D, 0xC1, 0x07, octet3, octet4};
@@ -97,8 +82,8 @@ UnitStatus factoryState(const UnitModel &model, const QString &firmware,
 void restoreSettings(UnitStatus &s, const UnitModel &model, const QHostAddress &address)
 {
     const quint32 ip = addressValue(address);
-    s.danteMacText = macText(s.danteMac);
-    s.controlMacText = macText(s.controlMac);
+    s.danteMacText = AddressText::mac(s.danteMac);
+    s.controlMacText = AddressText::mac(s.controlMac);
     s.danteName = nameFor(model, s.danteMac);
     s.localName = nameFor(model, s.controlMac);
 

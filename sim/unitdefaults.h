@@ -1,5 +1,6 @@
 #pragma once
 
+#include "link/linkfields.h"
 #include "monitor/unitstatus.h"
 #include "sim/unitmodel.h"
 
@@ -13,10 +14,10 @@ namespace UnitDefaults {
 
 constexpr int RepliedQsysPortPaging = 4099;
 constexpr int RepliedQsysPortIntercom = 5099;
-constexpr int LinkPortBasePaging = 4000;
-constexpr int LinkPortBaseIntercom = 5000;
+constexpr int LinkPortBasePaging = LinkFields::PagingLinkPortBase;
+constexpr int LinkPortBaseIntercom = LinkFields::IntercomLinkPortBase;
 
-// Firmware version code (major * 100 + minor) of a text such as "2.09" or "v2.09".
+// Firmware version code (VersionCode::firmware) of a text such as "2.09" or "v2.09".
 unsigned firmwareCode(const QString &firmware);
 
 // A whole unit: hardware identity (MACs, chip, versions, DIP switches) derived
@@ -28,10 +29,5 @@ UnitStatus factoryState(const UnitModel &model, const QString &firmware,
 // MACs), Q-SYS link, timers, intensity, station ID and the live outputs. The
 // hardware identity, DIP switches, chip, counters and error code stay.
 void restoreSettings(UnitStatus &state, const UnitModel &model, const QHostAddress &address);
-
-// "00:1D:C1:07:00:FE" style text.
-QString macText(const std::array<quint8, 6> &mac);
-// The last three bytes as upper-case hex, "0000FE".
-QString macSuffix(const std::array<quint8, 6> &mac);
 
 } // namespace UnitDefaults

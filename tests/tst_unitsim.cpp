@@ -1,3 +1,4 @@
+#include "channel/addresstext.h"
 #include "sim/simulatedunit.h"
 #include "sim/unitdefaults.h"
 #include "sim/unitentry.h"
@@ -130,8 +131,8 @@ void TestUnitSim::optionsChangeTheUnit()
     QCOMPARE(int(s.ledIntensity), 60);
 
     QVERIFY(UnitEntries::applyOption(&unit, "names-mismatched", &error));
-    QVERIFY(!unit.status().danteName.endsWith(UnitDefaults::macSuffix(unit.status().danteMac)));
-    QVERIFY(!unit.status().localName.endsWith(UnitDefaults::macSuffix(unit.status().controlMac)));
+    QVERIFY(!unit.status().danteName.endsWith(AddressText::macSuffix(unit.status().danteMac)));
+    QVERIFY(!unit.status().localName.endsWith(AddressText::macSuffix(unit.status().controlMac)));
 }
 
 void TestUnitSim::programRefusesBadInput_data()
