@@ -1,4 +1,5 @@
 #include "app/hvtkutilities.h"
+#include "app/setbyprogram.h"
 
 #include "app/defaultaddress.h"
 #include "commands/helptexts.h"
@@ -42,10 +43,8 @@ void useArrowWhereSymbolFontIsMissing(QPushButton *button, QStyle::StandardPixma
 HVTKUtilities::HVTKUtilities(QWidget *parent)
     : QMainWindow(parent)
 {
+    // A static: a window made after another must not inherit its request.
     m_bPrivateModeRequested = false;
-    m_bPrivateMode = false;
-    m_strRowPrefix = QStringLiteral("<tr><td>");
-    m_bRawReplyExpected = false;
 
     m_tmrPoll = new QTimer(this);
     m_tmrScan = new QTimer(this);
@@ -88,19 +87,19 @@ HVTKUtilities::HVTKUtilities(QWidget *parent)
     m_tmrScan->setInterval(FirstScanDelay);
     m_tmrScan->start();
 
-    m_bAssemblySetByProgram = true;
-    for (const QString &model : Assembly::names())
-        ui.m_cmbAssembly->addItem(model);
-    m_bAssemblySetByProgram = false;
+    {
+        const SetByProgram setByProgram(m_bAssemblySetByProgram);
+        for (const QString &model : Assembly::names())
+            ui.m_cmbAssembly->addItem(model);
+    }
 
     ui.m_cmbMacType->addItem(QStringLiteral("Local"));
     ui.m_cmbMacType->addItem(QStringLiteral("DanteRef"));
 
     const QString unitAddress = defaultUnitAddress(interfaceAddresses());
     if (!unitAddress.isEmpty()) {
-        m_bIPSetByProgram = true;
+        const SetByProgram setByProgram(m_bIPSetByProgram);
         ui.m_txtIP->setText(unitAddress);
-        m_bIPSetByProgram = false;
     }
 
     m_bRestartPending = false;

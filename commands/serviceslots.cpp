@@ -1,4 +1,5 @@
 #include "app/hvtkutilities.h"
+#include "app/setbyprogram.h"
 
 #include "channel/commandtext.h"
 #include "monitor/assemblyprofiles.h"
@@ -29,9 +30,8 @@ void HVTKUtilities::on_m_cmdSetProdAssembly_clicked()
         if (askUser(tr("Default settings will be loaded."), tr("Do you want to continue?"),
                     QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Cancel)
             != QMessageBox::Ok) {
-            m_bAssemblySetByProgram = true;
+            const SetByProgram setByProgram(m_bAssemblySetByProgram);
             ui.m_cmbAssembly->setCurrentIndex(Assembly::Unknown);
-            m_bAssemblySetByProgram = false;
             return;
         }
         flags = DefaultsPending;

@@ -1,4 +1,5 @@
 #include "app/hvtkutilities.h"
+#include "app/setbyprogram.h"
 
 #include "channel/commandtext.h"
 #include "discovery/unitanswers.h"
@@ -10,9 +11,10 @@ void HVTKUtilities::on_m_lstDetectedUnits_itemClicked(QListWidgetItem *item)
 {
     if (!item)
         return;
-    m_bIPSetByProgram = true;
-    ui.m_txtIP->setText(UnitAnswers::lineAddress(item->text()));
-    m_bIPSetByProgram = false;
+    {
+        const SetByProgram setByProgram(m_bIPSetByProgram);
+        ui.m_txtIP->setText(UnitAnswers::lineAddress(item->text()));
+    }
 
     if (!ui.m_chkIdentifyOnClick->isChecked())
         return;

@@ -1,4 +1,5 @@
 #include "app/hvtkutilities.h"
+#include "app/setbyprogram.h"
 
 #include "monitor/assemblyprofiles.h"
 #include "monitor/iopanel.h"
@@ -58,9 +59,8 @@ void HVTKUtilities::on_m_cmbAssembly_currentIndexChanged(int index)
         }
         const int answer = question.exec();
         if (ultimoXChip || answer != QMessageBox::Yes) {
-            m_bAssemblySetByProgram = true;
+            const SetByProgram setByProgram(m_bAssemblySetByProgram);
             ui.m_cmbAssembly->setCurrentIndex(Assembly::Unknown);
-            m_bAssemblySetByProgram = false;
             return;
         }
     }

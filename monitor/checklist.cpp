@@ -1,11 +1,12 @@
 #include "monitor/checklist.h"
 
 #include "monitor/assemblyprofiles.h"
+#include "monitor/windowstyles.h"
 #include "channel/windowtext.h"
 
 namespace Checklist {
 
-const char *const OfflineStyleSheet = "QTextEdit { background-color: }";
+const char *const OfflineStyleSheet = WindowStyle::OfflineChecklist;
 const char *const YellowStyleSheet = "QTextEdit { background-color : #ffffb2 }";
 const char *const RedStyleSheet = "QTextEdit { background-color : #ffb2b2 }";
 const char *const GreenStyleSheet = "QTextEdit { background-color : #b2ffb2 }";

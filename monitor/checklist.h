@@ -31,7 +31,7 @@ struct Display
 Display display(const QString &checklistText, const UnitStatus &status, bool ultimoXModel,
                 bool online, bool privateMode);
 
-extern const char *const OfflineStyleSheet; // "QTextEdit { background-color: }"
+extern const char *const OfflineStyleSheet; // WindowStyle::OfflineChecklist
 extern const char *const YellowStyleSheet;  // #ffffb2: only the image file needs checking
 extern const char *const RedStyleSheet;     // #ffb2b2
 extern const char *const GreenStyleSheet;   // #b2ffb2

@@ -1,4 +1,5 @@
 #include "app/hvtkutilities.h"
+#include "app/setbyprogram.h"
 
 #include "monitor/iopanel.h"
 
@@ -69,7 +70,6 @@ void HVTKUtilities::refreshIoPanel()
     }
 
     ui.m_lblLEDIntensity->setText(QString::asprintf("%d%%", s.ledIntensity));
-    m_bIntensitySetByProgram = true;
+    const SetByProgram setByProgram(m_bIntensitySetByProgram);
     ui.m_LEDIntensity->setValue(s.ledIntensity);
-    m_bIntensitySetByProgram = false;
 }

@@ -1,10 +1,12 @@
 #include "app/hvtkutilities.h"
+#include "app/setbyprogram.h"
 
 #include "monitor/assemblyprofiles.h"
 #include "monitor/iopanel.h"
 #include "monitor/pollinterval.h"
 #include "monitor/statusdecoder.h"
 #include "monitor/unitpoll.h"
+#include "monitor/windowstyles.h"
 
 #include <QTimer>
 
@@ -128,7 +130,7 @@ void HVTKUtilities::applyOnlineState(bool online)
 
 void HVTKUtilities::applyOfflinePresentation()
 {
-    ui.m_txtDetails->setStyleSheet(QStringLiteral("QTextEdit { background-color : }"));
+    ui.m_txtDetails->setStyleSheet(QLatin1String(WindowStyle::OfflineDetails));
     ui.statusbar->showMessage(offlineStatusText(), 0);
 
     m_unitStatus.conditionFlags = 0;
@@ -150,9 +152,10 @@ void HVTKUtilities::applyOfflinePresentation()
                               ui.m_ButtonTapsEnabled, ui.m_PTTZoneModeEnabled})
         indicator->setStyleSheet(QStringLiteral("QLabel { background-color : }"));
 
-    m_bIntensitySetByProgram = true;
-    ui.m_LEDIntensity->setValue(0);
-    m_bIntensitySetByProgram = false;
+    {
+        const SetByProgram setByProgram(m_bIntensitySetByProgram);
+        ui.m_LEDIntensity->setValue(0);
+    }
 
     for (const auto *indicators : {&m_lblInputs, &m_lblLEDs}) {
         for (QLabel *indicator : *indicators) {
