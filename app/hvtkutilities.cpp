@@ -2,7 +2,6 @@
 #include "app/setbyprogram.h"
 
 #include "app/defaultaddress.h"
-#include "commands/helptexts.h"
 #include "monitor/assemblyprofiles.h"
 #include "monitor/privatemodechord.h"
 
@@ -56,7 +55,6 @@ HVTKUtilities::HVTKUtilities(QWidget *parent)
     connect(m_tmrLEDIntensity, SIGNAL(timeout()), this, SLOT(setLEDIntensity()));
 
     ui.setupUi(this);
-    setWindowTitle(HelpText::programTitle());
     assignMenuActions();
     useArrowWhereSymbolFontIsMissing(ui.m_cmdWebSrv, QStyle::SP_ArrowDown);
     useArrowWhereSymbolFontIsMissing(ui.m_cmdBdcstSMSelect, QStyle::SP_ArrowLeft);
