@@ -93,7 +93,7 @@ public:
 
 } // namespace
 
-class CheckTest : public QObject
+class TestCheck : public QObject
 {
     Q_OBJECT
 
@@ -107,7 +107,7 @@ private slots:
     void badDatagramsChangeNoVerdict();
 };
 
-void CheckTest::verdictMatchesWindow_data()
+void TestCheck::verdictMatchesWindow_data()
 {
     QTest::addColumn<QString>("unit");      // ADDRESS:MODEL:FIRMWARE options, as for hvtk-unit-sim; "junk"
     QTest::addColumn<QString>("tweak");     // a change to the unit's record, see tweak()
@@ -142,7 +142,7 @@ void CheckTest::verdictMatchesWindow_data()
     QTest::newRow("junk") << "junk" << "" << "" << 1;
 }
 
-void CheckTest::verdictMatchesWindow()
+void TestCheck::verdictMatchesWindow()
 {
     QFETCH(QString, unit);
     QFETCH(QString, tweak);
@@ -194,7 +194,7 @@ void CheckTest::verdictMatchesWindow()
     QCOMPARE(checkLines == QStringList{QStringLiteral("No issues found.  Release ready.")}, exitCode == 0);
 }
 
-void CheckTest::usageError_data()
+void TestCheck::usageError_data()
 {
     QTest::addColumn<QStringList>("arguments");
     QTest::newRow("unknown option") << QStringList{"--jsn", "192.168.0.254"};
@@ -209,7 +209,7 @@ void CheckTest::usageError_data()
     QTest::newRow("no unit") << QStringList{"--json"};
 }
 
-void CheckTest::usageError()
+void TestCheck::usageError()
 {
     QFETCH(QStringList, arguments);
     SimulatorThread sim;
@@ -224,7 +224,7 @@ void CheckTest::usageError()
     QCOMPARE(sim.log().size(), 0); // nothing was checked
 }
 
-void CheckTest::recordAppendsAcrossRuns()
+void TestCheck::recordAppendsAcrossRuns()
 {
     SimulatorThread sim;
     QVERIFY(sim.addUnit({QHostAddress("192.168.0.21"), QStringLiteral("HV4K"), QStringLiteral("2.09")}));
@@ -289,7 +289,7 @@ void CheckTest::recordAppendsAcrossRuns()
     QCOMPARE(dip.value("controlMac").toString(), QStringLiteral("02:4B:7D:00:00:16"));
 }
 
-void CheckTest::discoverChecksEveryAnsweringUnit()
+void TestCheck::discoverChecksEveryAnsweringUnit()
 {
     SimulatorThread sim;
     QVERIFY(sim.addUnit({QHostAddress("192.168.0.30"), QStringLiteral("HV4K"), QStringLiteral("2.09")}));
@@ -319,7 +319,7 @@ void CheckTest::discoverChecksEveryAnsweringUnit()
     QVERIFY2(none.err.contains("sent to 192.168.0.3\n"), none.err.constData());
 }
 
-void CheckTest::badDatagramsChangeNoVerdict()
+void TestCheck::badDatagramsChangeNoVerdict()
 {
     SimulatorThread sim;
     QVERIFY(sim.addUnit({QHostAddress("192.168.0.21"), QStringLiteral("HV4K"), QStringLiteral("2.09")}));
@@ -379,5 +379,5 @@ void CheckTest::badDatagramsChangeNoVerdict()
     QCOMPARE(onlyAcknowledged.value("ready").toBool(), false);
 }
 
-QTEST_MAIN(CheckTest)
+QTEST_MAIN(TestCheck)
 #include "tst_check.moc"

@@ -268,7 +268,7 @@ struct ExpectedRequest
 
 } // namespace
 
-class DissectorTest : public QObject
+class TestDissector : public QObject
 {
     Q_OBJECT
 
@@ -295,7 +295,7 @@ private:
     QMap<int, Dissection> dissections; // by frame number
 };
 
-void DissectorTest::initTestCase()
+void TestDissector::initTestCase()
 {
     QVERIFY2(QFileInfo(QStringLiteral(HVTK_TSHARK)).isExecutable(), "tshark was not found when the build was configured");
     QVERIFY2(QFileInfo(QStringLiteral(HVTK_DUMPCAP)).isExecutable(), "dumpcap was not found when the build was configured");
@@ -327,12 +327,12 @@ void DissectorTest::initTestCase()
     dissectCapture(pcapPath);
 }
 
-void DissectorTest::cleanupTestCase()
+void TestDissector::cleanupTestCase()
 {
     sim.reset();
 }
 
-void DissectorTest::startUnits()
+void TestDissector::startUnits()
 {
     // Replies of every length the tool tells apart: full (251), with LED
     // colours (255), with the feature byte (256), a block cut short (240), a
@@ -359,7 +359,7 @@ void DissectorTest::startUnits()
     }
 }
 
-bool DissectorTest::waitForRequests(SimulatedUnit *unit, int count)
+bool TestDissector::waitForRequests(SimulatedUnit *unit, int count)
 {
     QElapsedTimer clock;
     clock.start();
@@ -368,7 +368,7 @@ bool DissectorTest::waitForRequests(SimulatedUnit *unit, int count)
     return unit->requests().size() >= count;
 }
 
-void DissectorTest::driveTheWindow()
+void TestDissector::driveTheWindow()
 {
     HVTKUtilities window;
     WindowProbe probe(window);
@@ -417,7 +417,7 @@ void DissectorTest::driveTheWindow()
     sentRequests.insert(CommandText::versionQuery(), {"?V", "", "version query"});
 }
 
-void DissectorTest::dissectCapture(const QString &pcapPath)
+void TestDissector::dissectCapture(const QString &pcapPath)
 {
     QFile pcap(pcapPath);
     QVERIFY(pcap.open(QIODevice::ReadOnly));
@@ -457,7 +457,7 @@ void DissectorTest::dissectCapture(const QString &pcapPath)
     }
 }
 
-void DissectorTest::compare(const QString &what, const Dissection &dissection,
+void TestDissector::compare(const QString &what, const Dissection &dissection,
                             const QMap<QString, QString> &expected, const QString &prefix)
 {
     for (auto it = expected.begin(); it != expected.end(); ++it) {
@@ -471,7 +471,7 @@ void DissectorTest::compare(const QString &what, const Dissection &dissection,
     }
 }
 
-void DissectorTest::capturedTrafficDecodesAsTheTool()
+void TestDissector::capturedTrafficDecodesAsTheTool()
 {
     QVERIFY(!datagrams.isEmpty());
     QMap<int, int> statusRepliesByLength;
@@ -540,7 +540,7 @@ void DissectorTest::capturedTrafficDecodesAsTheTool()
     QCOMPARE(requestsSeen.size(), sentRequests.size());
 }
 
-void DissectorTest::fieldTableFollowsStatusLayout()
+void TestDissector::fieldTableFollowsStatusLayout()
 {
     QCOMPARE(DissectorTables::layoutCoverageError(), QString());
     int checked = 0;
@@ -563,5 +563,5 @@ void DissectorTest::fieldTableFollowsStatusLayout()
     QVERIFY(checked > 0);
 }
 
-QTEST_MAIN(DissectorTest)
+QTEST_MAIN(TestDissector)
 #include "tst_dissector.moc"
