@@ -1,5 +1,5 @@
 #include "support/messageboxdriver.h"
-#include "support/windowprobe.h"
+#include "support/windowsuite.h"
 
 #include <QtTest>
 #include <QtWidgets>
@@ -15,7 +15,7 @@ const QString Black = QStringLiteral("QLabel { background-color : black }");
 
 } // namespace
 
-class TestAssemblySelection : public QObject
+class TestAssemblySelection : public WindowSuite
 {
     Q_OBJECT
 
@@ -39,23 +39,16 @@ private slots:
 private:
     // Puts the box on `index` as the accepted assembly, without the handler.
     void startFrom(int index);
-
-    std::unique_ptr<HVTKUtilities> window;
-    std::unique_ptr<WindowProbe> probe;
 };
 
 void TestAssemblySelection::init()
 {
-    window = std::make_unique<HVTKUtilities>();
-    probe = std::make_unique<WindowProbe>(*window);
-    probe->pollTimer()->stop();
-    probe->scanTimer()->stop();
+    openWindow(StopPolling | StopScan);
 }
 
 void TestAssemblySelection::cleanup()
 {
-    probe.reset();
-    window.reset();
+    closeWindow();
 }
 
 void TestAssemblySelection::startFrom(int index)

@@ -2,9 +2,10 @@
 // the window in private mode polling the same unit, so that both verdicts are
 // compared line for line; exit statuses, usage errors, the production record,
 // discovery and bad datagrams on the wire.
+#include "channel/commandtext.h"
 #include "sim/unitentry.h"
 #include "support/simulatorthread.h"
-#include "support/windowprobe.h"
+#include "support/windowsuite.h"
 
 #include <QNetworkDatagram>
 #include <QUdpSocket>
@@ -80,7 +81,7 @@ class JunkUnit : public QObject
 public:
     explicit JunkUnit(const QHostAddress &address)
     {
-        socket.bind(address, 2638, QUdpSocket::ShareAddress | QUdpSocket::ReuseAddressHint);
+        socket.bind(address, CommandText::UnitPort, QUdpSocket::ShareAddress | QUdpSocket::ReuseAddressHint);
         connect(&socket, &QUdpSocket::readyRead, this, [this] {
             while (socket.hasPendingDatagrams()) {
                 const QNetworkDatagram request = socket.receiveDatagram();
@@ -93,11 +94,13 @@ public:
 
 } // namespace
 
-class TestCheck : public QObject
+class TestCheck : public WindowSuite
 {
     Q_OBJECT
 
 private slots:
+    void cleanup() { closeWindow(); }
+
     void verdictMatchesWindow_data();
     void verdictMatchesWindow();
     void usageError_data();
@@ -167,17 +170,16 @@ void TestCheck::verdictMatchesWindow()
     }
 
     // The window, in private mode from its first tick, holds ports 1234 and 1235.
-    HVTKUtilities window;
-    WindowProbe probe(window);
+    openWindow();
     WindowProbe::privateModeRequested() = true;
     if (!assembly.isEmpty()) {
         // The technician chose the assembly before the unit first answered.
-        probe.polledIP() = probe.ui().m_txtIP->text();
-        probe.ui().m_cmbAssembly->setCurrentIndex(probe.ui().m_cmbAssembly->findText(assembly));
-        QCOMPARE(probe.ui().m_cmbAssembly->currentText(), assembly);
+        probe->polledIP() = probe->ui().m_txtIP->text();
+        probe->ui().m_cmbAssembly->setCurrentIndex(probe->ui().m_cmbAssembly->findText(assembly));
+        QCOMPARE(probe->ui().m_cmbAssembly->currentText(), assembly);
     }
-    QCOMPARE(probe.unicastSocket()->localPort(), quint16(1234));
-    QCOMPARE(probe.broadcastSocket()->localPort(), quint16(1235));
+    QCOMPARE(probe->unicastSocket()->localPort(), UnicastPort);
+    QCOMPARE(probe->broadcastSocket()->localPort(), BroadcastPort);
 
     QStringList arguments{QStringLiteral("--timeout"), QStringLiteral("3"), Unit.toString()};
     if (!assembly.isEmpty())
@@ -188,8 +190,8 @@ void TestCheck::verdictMatchesWindow()
 
     const QStringList checkLines = verdictLines(check.out, Unit);
     QVERIFY(!checkLines.contains(QString()));
-    QVERIFY(probe.privateMode());
-    QTRY_COMPARE_WITH_TIMEOUT(boxLines(probe.ui().m_txtDetails->toPlainText()), checkLines, 6000);
+    QVERIFY(probe->privateMode());
+    QTRY_COMPARE_WITH_TIMEOUT(boxLines(probe->ui().m_txtDetails->toPlainText()), checkLines, 6000);
     QCOMPARE(checkLines.isEmpty(), exitCode == 2);
     QCOMPARE(checkLines == QStringList{QStringLiteral("No issues found.  Release ready.")}, exitCode == 0);
 }

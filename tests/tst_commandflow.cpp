@@ -1,13 +1,14 @@
 #include "sim/unitsimulator.h"
 #include "support/messageboxdriver.h"
-#include "support/windowprobe.h"
+#include "support/urlrecorder.h"
+#include "support/windowsuite.h"
 
 #include <QtTest>
 #include <QtWidgets>
 
 // The unit commands end to end: the window polls a simulated unit, the user
 // gives a command, the unit answers and the window follows up.
-class TestCommandFlow : public QObject
+class TestCommandFlow : public WindowSuite
 {
     Q_OBJECT
 
@@ -31,9 +32,6 @@ private slots:
     void intensityRetriesWhileAddressInvalid();
     void firmwareUpdateOpensPortal();
 
-public slots:
-    void openUrl(const QUrl &url);
-
 private:
     // Starts the unit and the window and waits until the window shows it online
     // with its model accepted.
@@ -42,15 +40,12 @@ private:
     // Waits for the unit's answer to the last command.
     void waitForAnswer();
     void waitForQuietChannel();
-    WindowProbe probe() { return WindowProbe(*m_window); }
     // Requests the unit received, poll requests left out.
     QList<QByteArray> commands() const;
 
     std::unique_ptr<UnitSimulator> m_sim;
     SimulatedUnit *m_unit = nullptr;
-    std::unique_ptr<HVTKUtilities> m_window;
-    QList<QUrl> m_openedUrls;
-    QList<QDateTime> m_openedAt;
+    std::unique_ptr<UrlRecorder> m_urls;
 };
 
 namespace {
@@ -58,43 +53,25 @@ namespace {
 const QString UnitAddress = QStringLiteral("192.168.0.254");
 constexpr int ShortRestartMs = 200;
 
-bool isPollRequest(const QByteArray &datagram)
-{
-    return datagram == "GSHV\r" || datagram == "?V\r";
-}
-
 } // namespace
-
-void TestCommandFlow::openUrl(const QUrl &url)
-{
-    m_openedUrls << url;
-    m_openedAt << QDateTime::currentDateTime();
-}
 
 QList<QByteArray> TestCommandFlow::commands() const
 {
-    QList<QByteArray> result;
-    for (const QByteArray &request : m_unit->requests())
-        if (!isPollRequest(request))
-            result << request;
-    return result;
+    return withoutPolls(m_unit->requests());
 }
 
 void TestCommandFlow::init()
 {
-    m_openedUrls.clear();
-    m_openedAt.clear();
-    QDesktopServices::setUrlHandler(QStringLiteral("http"), this, "openUrl");
+    m_urls = std::make_unique<UrlRecorder>();
     m_sim = std::make_unique<UnitSimulator>();
 }
 
 void TestCommandFlow::cleanup()
 {
-    QDesktopServices::unsetUrlHandler(QStringLiteral("http"));
-    m_window.reset();
+    m_urls.reset();
+    closeWindow();
     m_sim.reset();
     m_unit = nullptr;
-    WindowProbe::privateModeRequested() = false;
 }
 
 void TestCommandFlow::connect(const QString &model,
@@ -109,30 +86,26 @@ void TestCommandFlow::connect(const QString &model,
     if (prepare)
         prepare(*m_unit);
 
-    m_window = std::make_unique<HVTKUtilities>();
-    WindowProbe w = probe();
-    w.scanTimer()->stop();
-    w.ui().m_txtIP->setText(UnitAddress);
-    QTRY_VERIFY(w.online());
-    QTRY_COMPARE(w.ui().m_cmbAssembly->currentText(), model);
+    openWindow(StopScan);
+    selectUnit(UnitAddress, model);
 }
 
 void TestCommandFlow::switchPrivateModeOn()
 {
     WindowProbe::privateModeRequested() = true; // as the key chord leaves it
-    QTRY_VERIFY(probe().privateMode());
+    QTRY_VERIFY(probe->privateMode());
 }
 
 void TestCommandFlow::waitForAnswer()
 {
-    QTRY_VERIFY(!probe().awaitingReply());
+    QTRY_VERIFY(!probe->awaitingReply());
 }
 
 void TestCommandFlow::waitForQuietChannel()
 {
     // Right after a status reply nothing is in flight: a command sent now
     // cannot have a late poll reply taken for its answer.
-    QTRY_VERIFY(probe().online() && !probe().awaitingReply());
+    QTRY_VERIFY(probe->online() && !probe->awaitingReply());
 }
 
 void TestCommandFlow::ledToggleSequence_data()
@@ -150,25 +123,24 @@ void TestCommandFlow::ledToggleSequence()
     QFETCH(QString, model);
     QFETCH(QList<QByteArray>, sequence);
     connect(model);
-    WindowProbe w = probe();
-    QAction *toggle = w.ui().actionLED_State_Toggle_ALL;
+    QAction *toggle = probe->ui().actionLED_State_Toggle_ALL;
 
     for (const QByteArray &expected : sequence) {
         waitForQuietChannel();
         toggle->trigger();
-        QCOMPARE(w.ui().statusbar->currentMessage(), QStringLiteral("Status: Toggling LEDs..."));
+        QCOMPARE(probe->ui().statusbar->currentMessage(), QStringLiteral("Status: Toggling LEDs..."));
         waitForAnswer();
         QCOMPARE(commands().constLast(), expected);
-        QCOMPARE(w.ui().statusbar->currentMessage(), QStringLiteral("Status: Success [R]"));
+        QCOMPARE(probe->ui().statusbar->currentMessage(), QStringLiteral("Status: Success [R]"));
     }
     QCOMPARE(commands(), sequence);
 
     // The unit drops out and comes back: its cycle starts over with green.
     m_unit->setSilent(true);
-    QTRY_VERIFY_WITH_TIMEOUT(!w.online(), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(!probe->online(), 5000);
     m_unit->setSilent(false);
-    QTRY_VERIFY_WITH_TIMEOUT(w.online(), 5000);
-    QTRY_COMPARE(w.ui().m_cmbAssembly->currentText(), model);
+    QTRY_VERIFY_WITH_TIMEOUT(probe->online(), 5000);
+    QTRY_COMPARE(probe->ui().m_cmbAssembly->currentText(), model);
     m_unit->clearRequests();
     waitForQuietChannel();
     toggle->trigger();
@@ -179,14 +151,13 @@ void TestCommandFlow::ledToggleSequence()
 void TestCommandFlow::handsetMuteFollowsUnit()
 {
     connect(QStringLiteral("TK4K"));
-    WindowProbe w = probe();
-    QAction *mute = w.ui().actionMute_Handset;
+    QAction *mute = probe->ui().actionMute_Handset;
     QVERIFY(mute->isVisible());
     QTRY_COMPARE(mute->text(), QStringLiteral("Mute Handset"));
 
     waitForQuietChannel();
     mute->trigger();
-    QCOMPARE(w.ui().statusbar->currentMessage(), QStringLiteral("Status: Handset mute..."));
+    QCOMPARE(probe->ui().statusbar->currentMessage(), QStringLiteral("Status: Handset mute..."));
     waitForAnswer();
     QCOMPARE(commands(), QList<QByteArray>{"1HMHV\r"});
     QTRY_COMPARE(mute->text(), QStringLiteral("Unmute Handset")); // from the next status reply
@@ -235,7 +206,6 @@ void TestCommandFlow::restartCommands()
     connect(QStringLiteral("HV4K"));
     if (privateMode)
         switchPrivateModeOn();
-    WindowProbe w = probe();
     MessageBoxDriver boxes;
     if (answer == QMessageBox::NoButton)
         boxes.pressEscape();
@@ -244,25 +214,25 @@ void TestCommandFlow::restartCommands()
     const int polls = m_unit->requests().count("GSHV\r");
 
     waitForQuietChannel();
-    m_window->findChild<QAction *>(action)->trigger();
+    window->findChild<QAction *>(action)->trigger();
     QCOMPARE(boxes.boxCount(), privateMode ? 0 : 1);
 
     if (command.isEmpty()) {
-        QVERIFY(!w.restartPending() && !w.defaultsPending());
-        QCOMPARE(w.ui().statusbar->currentMessage(), QStringLiteral("Status: Online."));
+        QVERIFY(!probe->restartPending() && !probe->defaultsPending());
+        QCOMPARE(probe->ui().statusbar->currentMessage(), QStringLiteral("Status: Online."));
         // Polling goes on undisturbed.
         QTRY_VERIFY(m_unit->requests().count("GSHV\r") > polls + 2);
         QVERIFY(commands().isEmpty());
-        QVERIFY(w.online());
+        QVERIFY(probe->online());
         return;
     }
     waitForAnswer();
     QCOMPARE(commands(), QList<QByteArray>{command});
-    QVERIFY(!w.online());
-    QCOMPARE(w.ui().statusbar->currentMessage(), waitText);
+    QVERIFY(!probe->online());
+    QCOMPARE(probe->ui().statusbar->currentMessage(), waitText);
     // The next tick starts the pause and sends nothing.
-    QTRY_COMPARE(w.pollTimer()->interval(), waitMs);
-    QVERIFY(!w.restartPending() && !w.defaultsPending());
+    QTRY_COMPARE(probe->pollTimer()->interval(), waitMs);
+    QVERIFY(!probe->restartPending() && !probe->defaultsPending());
     const int pollsBeforePause = m_unit->requests().count("GSHV\r");
     QTest::qWait(500);
     QCOMPARE(m_unit->requests().count("GSHV\r"), pollsBeforePause);
@@ -272,9 +242,8 @@ void TestCommandFlow::assemblyFirstAndSecondTime()
 {
     connect(QStringLiteral("HV4K"));
     switchPrivateModeOn();
-    WindowProbe w = probe();
-    QComboBox *assembly = w.ui().m_cmbAssembly;
-    QPushButton *set = w.ui().m_cmdSetProdAssembly;
+    QComboBox *assembly = probe->ui().m_cmbAssembly;
+    QPushButton *set = probe->ui().m_cmdSetProdAssembly;
 
     MessageBoxDriver boxes;
     assembly->setCurrentIndex(5); // HV16K, code 6
@@ -286,14 +255,14 @@ void TestCommandFlow::assemblyFirstAndSecondTime()
     QCOMPARE(boxes.lastBox().text, QStringLiteral("Default settings will be loaded."));
     waitForAnswer();
     QCOMPARE(commands(), QList<QByteArray>{"6PAHV\r"});
-    QVERIFY(!w.online());
-    QCOMPARE(w.ui().statusbar->currentMessage(),
+    QVERIFY(!probe->online());
+    QCOMPARE(probe->ui().statusbar->currentMessage(),
              QStringLiteral("Status: Loading defaults and restarting. Please wait..."));
-    QTRY_COMPARE(w.pollTimer()->interval(), 12000);
+    QTRY_COMPARE(probe->pollTimer()->interval(), 12000);
 
     // Skip the rest of the pause; the unit comes back as the new model.
-    QVERIFY(QMetaObject::invokeMethod(m_window.get(), "connectToUnit"));
-    QTRY_VERIFY(w.online());
+    runSlot("connectToUnit");
+    QTRY_VERIFY(probe->online());
     QTRY_COMPARE(assembly->currentText(), QStringLiteral("HV16K"));
 
     // The second programming asks nothing and the window stays online.
@@ -304,18 +273,17 @@ void TestCommandFlow::assemblyFirstAndSecondTime()
     waitForAnswer();
     QCOMPARE(boxes.boxCount(), 1);
     QCOMPARE(commands(), (QList<QByteArray>{"6PAHV\r", "7PAHV\r"}));
-    QVERIFY(w.online());
-    QCOMPARE(w.ui().statusbar->currentMessage(), QStringLiteral("Status: Success [R]"));
-    QVERIFY(!w.defaultsPending());
+    QVERIFY(probe->online());
+    QCOMPARE(probe->ui().statusbar->currentMessage(), QStringLiteral("Status: Success [R]"));
+    QVERIFY(!probe->defaultsPending());
 }
 
 void TestCommandFlow::assemblyAfterCancel()
 {
     connect(QStringLiteral("HV4K"));
     switchPrivateModeOn();
-    WindowProbe w = probe();
-    QComboBox *assembly = w.ui().m_cmbAssembly;
-    QPushButton *set = w.ui().m_cmdSetProdAssembly;
+    QComboBox *assembly = probe->ui().m_cmbAssembly;
+    QPushButton *set = probe->ui().m_cmdSetProdAssembly;
 
     MessageBoxDriver boxes;
     assembly->setCurrentIndex(3); // HV12X
@@ -325,7 +293,7 @@ void TestCommandFlow::assemblyAfterCancel()
     QCOMPARE(boxes.boxCount(), 1);
     QCOMPARE(assembly->currentText(), QStringLiteral("UNKNOWN"));
     QVERIFY(!set->isEnabled());
-    QCOMPARE(w.assembly(), quint8(3)); // the box alone was reset
+    QCOMPARE(probe->assembly(), quint8(3)); // the box alone was reset
     QVERIFY(commands().isEmpty());
 
     // The next status reply selects the unit's model again; SET asks again.
@@ -337,7 +305,7 @@ void TestCommandFlow::assemblyAfterCancel()
     QCOMPARE(boxes.boxCount(), 2);
     waitForAnswer();
     QCOMPARE(commands(), QList<QByteArray>{"3PAHV\r"});
-    QCOMPARE(w.ui().statusbar->currentMessage(),
+    QCOMPARE(probe->ui().statusbar->currentMessage(),
              QStringLiteral("Status: Loading defaults and restarting. Please wait..."));
 }
 
@@ -370,17 +338,16 @@ void TestCommandFlow::macAddress()
 
     connect(model, [](SimulatedUnit &unit) { unit.setUltimoBusRequiredOffline(); });
     switchPrivateModeOn();
-    WindowProbe w = probe();
-    QTRY_COMPARE(w.ui().m_cmbMacType->isVisibleTo(m_window.get()), typeBoxShown);
-    w.ui().m_cmbMacType->setCurrentIndex(macType);
-    w.ui().m_txtMAC->setText(mac);
+    QTRY_COMPARE(probe->ui().m_cmbMacType->isVisibleTo(window.get()), typeBoxShown);
+    probe->ui().m_cmbMacType->setCurrentIndex(macType);
+    probe->ui().m_txtMAC->setText(mac);
 
     waitForQuietChannel();
-    w.ui().m_cmdSetMAC->click();
-    QCOMPARE(w.ui().statusbar->currentMessage(), QStringLiteral("Status: Setting MAC Address..."));
+    probe->ui().m_cmdSetMAC->click();
+    QCOMPARE(probe->ui().statusbar->currentMessage(), QStringLiteral("Status: Setting MAC Address..."));
     waitForAnswer();
     QCOMPARE(commands(), QList<QByteArray>{command});
-    QCOMPARE(w.ui().statusbar->currentMessage(), QStringLiteral("Status: Success [R]"));
+    QCOMPARE(probe->ui().statusbar->currentMessage(), QStringLiteral("Status: Success [R]"));
     const QString changed = macType == 1 && typeBoxShown ? m_unit->status().danteMacText
                                          : m_unit->status().controlMacText;
     QCOMPARE(changed, mac);
@@ -390,17 +357,16 @@ void TestCommandFlow::redetectLeadsIntoRestartWait()
 {
     connect(QStringLiteral("HV4K"));
     switchPrivateModeOn();
-    WindowProbe w = probe();
 
     waitForQuietChannel();
-    w.ui().m_cmdRedetectUltimo->click();
-    QCOMPARE(w.ui().statusbar->currentMessage(), QStringLiteral("Status: Redetecting ultimo..."));
+    probe->ui().m_cmdRedetectUltimo->click();
+    QCOMPARE(probe->ui().statusbar->currentMessage(), QStringLiteral("Status: Redetecting ultimo..."));
     waitForAnswer();
     QElapsedTimer sinceAnswer;
     sinceAnswer.start();
     QCOMPARE(commands(), QList<QByteArray>{"DUHV\r"});
-    QVERIFY(!w.online());
-    QCOMPARE(w.ui().statusbar->currentMessage(),
+    QVERIFY(!probe->online());
+    QCOMPARE(probe->ui().statusbar->currentMessage(),
              QStringLiteral("Status: Unit Restarted. Please wait..."));
 
     // Polling pauses for 10 s, then the unit is asked again and answers.
@@ -408,8 +374,8 @@ void TestCommandFlow::redetectLeadsIntoRestartWait()
     QTRY_VERIFY_WITH_TIMEOUT(m_unit->requests().count("GSHV\r") > polls, 13000);
     const qint64 pauseMs = sinceAnswer.elapsed();
     QVERIFY2(pauseMs >= 9500 && pauseMs < 11500, qPrintable(QString::number(pauseMs)));
-    QTRY_VERIFY(w.online());
-    QCOMPARE(w.ui().statusbar->currentMessage(), QStringLiteral("Status: Online."));
+    QTRY_VERIFY(probe->online());
+    QCOMPARE(probe->ui().statusbar->currentMessage(), QStringLiteral("Status: Online."));
 }
 
 void TestCommandFlow::customCommandReplyShownRaw_data()
@@ -432,22 +398,21 @@ void TestCommandFlow::customCommandReplyShownRaw()
     QFETCH(QString, reply);
 
     connect(QStringLiteral("HV4K"));
-    WindowProbe w = probe();
-    w.ui().m_txtPionCmd->setText(text);
+    probe->ui().m_txtPionCmd->setText(text);
 
     waitForQuietChannel();
     const int pollsBefore = m_unit->requests().size();
     WindowProbe::versionLabel()->clear();
-    w.ui().m_cmdSendPionCmd->click();
+    probe->ui().m_cmdSendPionCmd->click();
     waitForAnswer();
     QCOMPARE(m_unit->requests().mid(pollsBefore), QList<QByteArray>{command});
-    QCOMPARE(w.ui().statusbar->currentMessage(),
+    QCOMPARE(probe->ui().statusbar->currentMessage(),
              QStringLiteral("Status: Response received [") + reply + QLatin1Char(']'));
-    QVERIFY(!w.rawReplyExpected());
-    QVERIFY(w.ui().m_txtDetails->toPlainText().contains(reply));
+    QVERIFY(!probe->rawReplyExpected());
+    QVERIFY(probe->ui().m_txtDetails->toPlainText().contains(reply));
     // Not decoded, nor taken as a command result.
     QVERIFY(WindowProbe::versionLabel()->text().isEmpty());
-    QVERIFY(!w.status().hasCondition(FirmwareUnsupported));
+    QVERIFY(!probe->status().hasCondition(FirmwareUnsupported));
     // The following status replies are decoded again.
     QTRY_VERIFY(!WindowProbe::versionLabel()->text().isEmpty());
 }
@@ -455,8 +420,7 @@ void TestCommandFlow::customCommandReplyShownRaw()
 void TestCommandFlow::intensityDragSendsOnce()
 {
     connect(QStringLiteral("HV4K"));
-    WindowProbe w = probe();
-    QSlider *slider = w.ui().m_LEDIntensity;
+    QSlider *slider = probe->ui().m_LEDIntensity;
     QTRY_COMPARE(slider->value(), 100); // as the unit reports it
     QVERIFY(slider->isEnabled());
     waitForQuietChannel();
@@ -466,7 +430,7 @@ void TestCommandFlow::intensityDragSendsOnce()
     for (const int value : {90, 75, 60, 40}) {
         slider->setValue(value);
         sinceLastMove.start();
-        QCOMPARE(w.ui().m_lblLEDIntensity->text(), QStringLiteral("%1%").arg(value));
+        QCOMPARE(probe->ui().m_lblLEDIntensity->text(), QStringLiteral("%1%").arg(value));
         QTest::qWait(200);
     }
     QTRY_VERIFY_WITH_TIMEOUT(m_unit->requests().size() > requestsBefore, 2000);
@@ -487,32 +451,31 @@ void TestCommandFlow::intensityDragSendsOnce()
 void TestCommandFlow::intensityRetriesWhileAddressInvalid()
 {
     connect(QStringLiteral("HV4K"));
-    WindowProbe w = probe();
-    QSlider *slider = w.ui().m_LEDIntensity;
+    QSlider *slider = probe->ui().m_LEDIntensity;
     QTRY_COMPARE(slider->value(), 100);
     waitForQuietChannel();
 
     slider->setValue(55);
-    w.ui().m_txtIP->setText(QStringLiteral("300.1.1.1"));
+    probe->ui().m_txtIP->setText(QStringLiteral("300.1.1.1"));
     for (int retry = 0; retry < 2; ++retry) {
-        w.ui().statusbar->clearMessage();
-        QTRY_COMPARE_WITH_TIMEOUT(w.ui().statusbar->currentMessage(),
+        probe->ui().statusbar->clearMessage();
+        QTRY_COMPARE_WITH_TIMEOUT(probe->ui().statusbar->currentMessage(),
                                   QStringLiteral("Status: Unable to send.  Invalid IP."), 1000);
-        QVERIFY(w.intensityTimer()->isActive());
+        QVERIFY(probe->intensityTimer()->isActive());
     }
     slider->setValue(65); // a further move while the field is invalid
-    w.ui().statusbar->clearMessage();
-    QTRY_COMPARE_WITH_TIMEOUT(w.ui().statusbar->currentMessage(),
+    probe->ui().statusbar->clearMessage();
+    QTRY_COMPARE_WITH_TIMEOUT(probe->ui().statusbar->currentMessage(),
                               QStringLiteral("Status: Unable to send.  Invalid IP."), 1000);
     QVERIFY(commands().isEmpty());
 
     // The address comes back before the next retry: polling restarts at once,
     // the window goes offline (slider to 0) and the unit's report moves the
     // slider to 100; what goes out is still the user's value.
-    w.ui().m_txtIP->setText(UnitAddress);
+    probe->ui().m_txtIP->setText(UnitAddress);
     QTRY_VERIFY_WITH_TIMEOUT(!commands().isEmpty(), 2000);
     QCOMPARE(commands(), QList<QByteArray>{"65IB\r"});
-    QVERIFY(!w.intensityTimer()->isActive());
+    QVERIFY(!probe->intensityTimer()->isActive());
     QTest::qWait(700);
     QCOMPARE(commands().size(), 1);
     QCOMPARE(m_unit->status().ledIntensity, quint8(65));
@@ -521,7 +484,6 @@ void TestCommandFlow::intensityRetriesWhileAddressInvalid()
 void TestCommandFlow::firmwareUpdateOpensPortal()
 {
     connect(QStringLiteral("HV4K"));
-    WindowProbe w = probe();
     QDateTime answeredAt;
     QObject::connect(m_sim.get(), &UnitSimulator::datagramSent, this,
                      [&answeredAt](const SimDatagram &datagram) {
@@ -530,21 +492,21 @@ void TestCommandFlow::firmwareUpdateOpensPortal()
                      });
 
     waitForQuietChannel();
-    w.ui().actionEnter_Firmware_Update->trigger();
-    QCOMPARE(w.ui().statusbar->currentMessage(), QStringLiteral("Status: Entering bootloader..."));
-    QTRY_COMPARE(m_openedUrls.size(), 1);
+    probe->ui().actionEnter_Firmware_Update->trigger();
+    QCOMPARE(probe->ui().statusbar->currentMessage(), QStringLiteral("Status: Entering bootloader..."));
+    QTRY_COMPARE(m_urls->urls.size(), 1);
     QCOMPARE(commands(), QList<QByteArray>{"BLXX\r"});
-    QCOMPARE(m_openedUrls.constFirst(), QUrl(QStringLiteral("http://192.168.0.254/")));
+    QCOMPARE(m_urls->urls.constFirst(), QUrl(QStringLiteral("http://192.168.0.254/")));
     QVERIFY(answeredAt.isValid());
-    const qint64 delayMs = answeredAt.msecsTo(m_openedAt.constFirst());
+    const qint64 delayMs = answeredAt.msecsTo(m_urls->openedAt.constFirst());
     QVERIFY2(delayMs >= 1900 && delayMs < 2600, qPrintable(QString::number(delayMs)));
-    QVERIFY(!w.online());
-    QVERIFY(w.ui().statusbar->currentMessage().startsWith(
+    QVERIFY(!probe->online());
+    QVERIFY(probe->ui().statusbar->currentMessage().startsWith(
         QStringLiteral("Status: Firmware update mode started.  Web portal will open in 2 seconds")));
 
     // Polling goes on; the unit's next answer brings the window online.
-    QTRY_VERIFY_WITH_TIMEOUT(w.online(), 5000);
-    QCOMPARE(m_openedUrls.size(), 1);
+    QTRY_VERIFY_WITH_TIMEOUT(probe->online(), 5000);
+    QCOMPARE(m_urls->urls.size(), 1);
 }
 
 QTEST_MAIN(TestCommandFlow)

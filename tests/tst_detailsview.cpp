@@ -1,5 +1,5 @@
 #include "sim/unitsimulator.h"
-#include "support/windowprobe.h"
+#include "support/windowsuite.h"
 
 #include <QtTest>
 #include <QtWidgets>
@@ -14,7 +14,7 @@ const QHostAddress UnitAddress(QStringLiteral("192.168.0.61"));
 
 } // namespace
 
-class TestDetailsView : public QObject
+class TestDetailsView : public WindowSuite
 {
     Q_OBJECT
 
@@ -38,24 +38,18 @@ private:
     void goOnlinePrivate(quint16 conditions);
     void pollSimulatedUnit();
 
-    std::unique_ptr<HVTKUtilities> window;
-    std::unique_ptr<WindowProbe> probe;
     std::unique_ptr<UnitSimulator> sim;
     SimulatedUnit *unit = nullptr;
 };
 
 void TestDetailsView::init()
 {
-    window = std::make_unique<HVTKUtilities>();
-    probe = std::make_unique<WindowProbe>(*window);
-    probe->scanTimer()->stop();
-    probe->pollTimer()->stop();
+    openWindow(StopScan | StopPolling);
 }
 
 void TestDetailsView::cleanup()
 {
-    probe.reset();
-    window.reset();
+    closeWindow();
     unit = nullptr;
     sim.reset();
 }
@@ -73,8 +67,7 @@ void TestDetailsView::pollSimulatedUnit()
     sim = std::make_unique<UnitSimulator>();
     unit = sim->addUnit(UnitConfig{UnitAddress, QStringLiteral("HV4K"), QStringLiteral("2.09")});
     QVERIFY2(unit, qPrintable(sim->errorString()));
-    probe->ui().m_txtIP->setText(UnitAddress.toString());
-    QTRY_VERIFY_WITH_TIMEOUT(probe->ui().m_lblInfo->text().contains(QStringLiteral("Dante Info:")), 5000);
+    selectUnit(UnitAddress.toString());
 }
 
 void TestDetailsView::versionLabelIsPlainText()

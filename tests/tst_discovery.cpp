@@ -1,5 +1,6 @@
+#include "channel/commandtext.h"
 #include "sim/unitsimulator.h"
-#include "support/windowprobe.h"
+#include "support/windowsuite.h"
 
 #include <QtTest>
 #include <QtWidgets>
@@ -10,7 +11,7 @@
 
 // The discovery scan end to end: the real window broadcasts on the private
 // LAN, simulated units answer, and the detected-unit list follows.
-class TestDiscovery : public QObject
+class TestDiscovery : public WindowSuite
 {
     Q_OBJECT
 
@@ -39,17 +40,14 @@ private slots:
 
 private:
     // One scan tick, as the timer would run it.
-    void tick() { QVERIFY(QMetaObject::invokeMethod(window.get(), "scanNetwork")); }
+    void tick() { runSlot("scanNetwork"); }
     SimulatedUnit *addUnit(const QString &address, const QString &mask = QStringLiteral("255.255.255.0"));
     QListWidget *list() { return probe->ui().m_lstDetectedUnits; }
     QListWidgetItem *line(const QString &address) const;
     int age(const QString &address) const;
     bool isRed(const QString &address) const;
     void waitForAnswer(const QString &address);
-    void showWindow();
 
-    std::unique_ptr<HVTKUtilities> window;
-    std::unique_ptr<WindowProbe> probe;
     std::unique_ptr<UnitSimulator> simulator;
 };
 
@@ -85,12 +83,12 @@ public:
     // Records the datagrams from the discovery port only, or all of them.
     explicit BroadcastWatcher(bool discoveryOnly = true)
     {
-        QVERIFY(m_socket.bind(QHostAddress::AnyIPv4, 2638,
+        QVERIFY(m_socket.bind(QHostAddress::AnyIPv4, CommandText::UnitPort,
                               QUdpSocket::ShareAddress | QUdpSocket::ReuseAddressHint));
         connect(&m_socket, &QUdpSocket::readyRead, this, [this, discoveryOnly] {
             while (m_socket.hasPendingDatagrams()) {
                 const QNetworkDatagram datagram = m_socket.receiveDatagram();
-                if (!discoveryOnly || datagram.senderPort() == 1235)
+                if (!discoveryOnly || datagram.senderPort() == WindowSuite::BroadcastPort)
                     seen.append({datagram.data(), datagram.destinationAddress()});
             }
         });
@@ -127,18 +125,15 @@ void TestDiscovery::initTestCase()
 void TestDiscovery::init()
 {
     simulator = std::make_unique<UnitSimulator>();
-    window = std::make_unique<HVTKUtilities>();
-    probe = std::make_unique<WindowProbe>(*window);
-    QCOMPARE(probe->ui().m_txtIP->text(), QStringLiteral("192.168.0.254"));
     // Ticks come from the test, not the timer, unless a test says otherwise.
-    probe->scanTimer()->stop();
+    openWindow(StopScan);
+    QCOMPARE(probe->ui().m_txtIP->text(), QStringLiteral("192.168.0.254"));
     s_scanLog.clear();
 }
 
 void TestDiscovery::cleanup()
 {
-    probe.reset();
-    window.reset();
+    closeWindow();
     simulator.reset();
 }
 
@@ -183,23 +178,14 @@ void TestDiscovery::waitForAnswer(const QString &address)
     QTest::qWait(50);
 }
 
-void TestDiscovery::showWindow()
-{
-    window->show();
-    window->activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(window.get()));
-}
-
 // The first tick follows 100 ms after start, the next 2 s later.
 void TestDiscovery::maskStepsOnTheTimer()
 {
     BroadcastWatcher watcher;
-    window.reset();
-    probe.reset();
+    closeWindow();
     QElapsedTimer clock;
     clock.start();
-    window = std::make_unique<HVTKUtilities>();
-    probe = std::make_unique<WindowProbe>(*window);
+    openWindow();
     QLineEdit *mask = probe->ui().m_txtScanSM;
 
     QCOMPARE(mask->text(), QString());
@@ -454,7 +440,7 @@ void TestDiscovery::userAddressRestartsStepping()
 
 void TestDiscovery::focusKeepsMaskField()
 {
-    showWindow();
+    showActiveWindow();
     QLineEdit *mask = probe->ui().m_txtScanSM;
     mask->setFocus();
     QTRY_VERIFY(mask->hasFocus());
@@ -473,7 +459,7 @@ void TestDiscovery::focusKeepsMaskField()
 void TestDiscovery::typedMaskStays()
 {
     QVERIFY(addUnit("192.168.0.21"));
-    showWindow();
+    showActiveWindow();
     tick();
     waitForAnswer("192.168.0.21");
 
@@ -503,7 +489,7 @@ void TestDiscovery::typedMaskStays()
 void TestDiscovery::setGlobal()
 {
     BroadcastWatcher watcher;
-    showWindow();
+    showActiveWindow();
     tick();
     QTRY_COMPARE(watcher.seen.size(), 2);
     list()->addItem(QStringLiteral("192.168.0.99     HV4 v1.00"));
@@ -526,7 +512,7 @@ void TestDiscovery::setGlobal()
 void TestDiscovery::clickSelectsUnit()
 {
     QVERIFY(addUnit("192.168.0.21"));
-    showWindow();
+    showActiveWindow();
     tick();
     waitForAnswer("192.168.0.21");
     QTest::qWait(300); // the first poll of the default address is over
@@ -561,7 +547,7 @@ void TestDiscovery::identifyOnClick()
     QFETCH(int, identifies);
     SimulatedUnit *unit = addUnit("192.168.0.21");
     QVERIFY(unit);
-    showWindow();
+    showActiveWindow();
     tick();
     waitForAnswer("192.168.0.21");
     probe->ui().m_chkIdentifyOnClick->setChecked(ticked);
@@ -587,7 +573,7 @@ void TestDiscovery::identifyOnClick()
 void TestDiscovery::identifyInvalidAddress()
 {
     BroadcastWatcher watcher(false);
-    showWindow();
+    showActiveWindow();
     probe->ui().m_chkIdentifyOnClick->setChecked(true);
     list()->addItem(QStringLiteral("unit-21          HV4K v2.09"));
     const bool polling = probe->pollTimer()->isActive();

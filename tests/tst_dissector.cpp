@@ -12,7 +12,7 @@
 #include "packaging/wireshark/dissectortables.h"
 #include "sim/unitentry.h"
 #include "sim/unitsimulator.h"
-#include "support/windowprobe.h"
+#include "support/windowsuite.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -268,7 +268,7 @@ struct ExpectedRequest
 
 } // namespace
 
-class TestDissector : public QObject
+class TestDissector : public WindowSuite
 {
     Q_OBJECT
 
@@ -306,7 +306,7 @@ void TestDissector::initTestCase()
     QProcess dumpcap;
     dumpcap.setProcessChannelMode(QProcess::MergedChannels);
     dumpcap.start(QStringLiteral(HVTK_DUMPCAP),
-                  {"-i", "lo", "-f", "udp port 2638", "-P", "-q", "-w", pcapPath});
+                  {"-i", "lo", "-f", QStringLiteral("udp port %1").arg(UnitPort), "-P", "-q", "-w", pcapPath});
     QVERIFY2(dumpcap.waitForStarted(), qPrintable(dumpcap.errorString()));
     QByteArray dumpcapOutput;
     QTRY_VERIFY2_WITH_TIMEOUT((dumpcapOutput += dumpcap.readAll()).contains("Capturing on"),
@@ -316,6 +316,7 @@ void TestDissector::initTestCase()
     if (QTest::currentTestFailed())
         return;
     driveTheWindow();
+    closeWindow();
 
     dumpcap.terminate();
     QVERIFY(dumpcap.waitForFinished(10000));
@@ -370,23 +371,22 @@ bool TestDissector::waitForRequests(SimulatedUnit *unit, int count)
 
 void TestDissector::driveTheWindow()
 {
-    HVTKUtilities window;
-    WindowProbe probe(window);
+    openWindow();
 
     // The poll: each unit in turn, several replies each.
     for (SimulatedUnit *unit : units) {
         unit->clearRequests();
-        probe.ui().m_txtIP->setText(unit->address().toString());
+        probe->ui().m_txtIP->setText(unit->address().toString());
         QVERIFY2(waitForRequests(unit, 4), qPrintable(unit->address().toString()));
     }
 
     // Commands from the tool's own senders, to the first unit.
     SimulatedUnit *unit = units.value(QStringLiteral("192.168.0.254"));
-    probe.ui().m_txtIP->setText(unit->address().toString());
+    probe->ui().m_txtIP->setText(unit->address().toString());
     const auto send = [&](const QByteArray &datagram, const ExpectedRequest &expected) {
         sentRequests.insert(datagram, expected);
         const int before = unit->requests().size();
-        probe.sendCommand(unit->address(), datagram, QString());
+        probe->sendCommand(unit->address(), datagram, QString());
         QVERIFY2(waitForRequests(unit, before + 1), datagram.constData());
         QTest::qWait(50);
     };

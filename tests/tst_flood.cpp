@@ -1,6 +1,6 @@
 #include "sim/statusencoder.h"
 #include "support/simulatorthread.h"
-#include "support/windowprobe.h"
+#include "support/windowsuite.h"
 
 #include <QtTest>
 #include <QtWidgets>
@@ -15,10 +15,7 @@
 // with no IPv4 address at all.
 namespace {
 
-const QHostAddress Workstation(QStringLiteral("192.168.0.17"));
 const QHostAddress UnitAddress(QStringLiteral("192.168.0.254"));
-constexpr quint16 UnicastPort = 1234;
-constexpr quint16 BroadcastPort = 1235;
 constexpr int FloodDatagrams = 100000;
 constexpr int LargestPayload = 65507;
 
@@ -127,7 +124,7 @@ FloodResult sendFlood(int datagrams = FloodDatagrams, int perSecond = 0)
             delete socket;
     }
     auto *own = new QUdpSocket;
-    own->bind(Workstation);
+    own->bind(WindowSuite::Workstation);
     senders << own;
 
     QRandomGenerator random(20261207);
@@ -139,9 +136,9 @@ FloodResult sendFlood(int datagrams = FloodDatagrams, int perSecond = 0)
         if (dueUs > clock.nsecsElapsed() / 1000 + 1000)
             QThread::usleep(1000);
         const QByteArray payload = floodPayload(i, random, foreign);
-        const quint16 port = perSecond == 0 && (i / 10) % 2 ? BroadcastPort : UnicastPort;
+        const quint16 port = perSecond == 0 && (i / 10) % 2 ? WindowSuite::BroadcastPort : WindowSuite::UnicastPort;
         QUdpSocket *sender = senders.at(i % senders.size());
-        if (sender->writeDatagram(payload, Workstation, port) == payload.size()) {
+        if (sender->writeDatagram(payload, WindowSuite::Workstation, port) == payload.size()) {
             ++result.sent;
             result.bytes += payload.size();
         } else {
@@ -161,7 +158,7 @@ QByteArray replyFields(const UnitStatus &status)
 
 } // namespace
 
-class TestFlood : public QObject
+class TestFlood : public WindowSuite
 {
     Q_OBJECT
 
@@ -182,14 +179,11 @@ private:
     QList<QByteArray> requestsOnUnitChannel();
 
     std::unique_ptr<SimulatorThread> sim;
-    std::unique_ptr<HVTKUtilities> window;
-    std::unique_ptr<WindowProbe> probe;
 };
 
 void TestFlood::cleanup()
 {
-    probe.reset();
-    window.reset();
+    closeWindow();
     sim.reset();
 }
 
@@ -197,11 +191,9 @@ void TestFlood::startPolledUnit()
 {
     sim = std::make_unique<SimulatorThread>();
     QVERIFY(sim->addUnit(UnitConfig{UnitAddress, QStringLiteral("HV4K"), QStringLiteral("2.09")}));
-    window = std::make_unique<HVTKUtilities>();
-    probe = std::make_unique<WindowProbe>(*window);
+    openWindow();
     QCOMPARE(probe->ui().m_txtIP->text(), UnitAddress.toString());
-    QTRY_VERIFY_WITH_TIMEOUT(probe->ui().m_lblInfo->text().contains(QStringLiteral("Dante Info:")), 5000);
-    QVERIFY(probe->online());
+    selectUnit(UnitAddress.toString());
 }
 
 UnitStatus TestFlood::simulatedState()
@@ -364,7 +356,7 @@ void TestFlood::unitDiesMidCommand()
         return;
     sim->withUnit(UnitAddress, [](SimulatedUnit &unit) { unit.setSilent(true); });
     sim->clearLog();
-    QVERIFY(QMetaObject::invokeMethod(window.get(), "sonalertTest"));
+    runSlot("sonalertTest");
     QCOMPARE(probe->ui().statusbar->currentMessage(), QStringLiteral("Status: Sonalert test..."));
 
     // Well past the 2000 ms a poll tick would take: nothing more goes out.
@@ -449,12 +441,11 @@ void TestFlood::workstationWithoutIPv4()
         return;
     }
 
-    window = std::make_unique<HVTKUtilities>();
-    probe = std::make_unique<WindowProbe>(*window);
+    openWindow();
     QVERIFY(probe->ui().m_txtIP->text().isEmpty());
     QVERIFY(!probe->pollTimer()->isActive());
     QTest::qWait(300); // the scan runs; the window lives on
-    QVERIFY(QMetaObject::invokeMethod(window.get(), qPrintable(command)));
+    runSlot(qPrintable(command));
     QCOMPARE(probe->ui().statusbar->currentMessage(),
              QStringLiteral("Status: Unable to send.  Invalid IP."));
     QVERIFY(!probe->awaitingReply());

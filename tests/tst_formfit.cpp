@@ -1,5 +1,5 @@
 #include "app/desktopfonts.h"
-#include "support/windowprobe.h"
+#include "support/windowsuite.h"
 
 #include <QtTest>
 #include <QtWidgets>
@@ -112,7 +112,7 @@ QStringList textsThatDoNotFit(QWidget *central, const QWidget *report)
 
 } // namespace
 
-class TestFormFit : public QObject
+class TestFormFit : public WindowSuite
 {
     Q_OBJECT
 
@@ -131,26 +131,18 @@ private slots:
 
 private:
     void runChild(int dpi, const QString &display = QString());
-
-    std::unique_ptr<HVTKUtilities> window;
-    std::unique_ptr<WindowProbe> probe;
 };
 
 void TestFormFit::init()
 {
     DesktopFonts::use();
-    window = std::make_unique<HVTKUtilities>();
-    probe = std::make_unique<WindowProbe>(*window);
-    probe->pollTimer()->stop();
-    probe->scanTimer()->stop();
-    probe->checklistTimer()->stop();
+    openWindow(StopPolling | StopScan | StopChecklist);
     window->ensurePolished();
 }
 
 void TestFormFit::cleanup()
 {
-    probe.reset();
-    window.reset();
+    closeWindow();
 }
 
 void TestFormFit::textsFitOnOneLine()

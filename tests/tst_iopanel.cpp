@@ -1,5 +1,5 @@
 #include "app/indicatorwords.h"
-#include "support/windowprobe.h"
+#include "support/windowsuite.h"
 
 #include <QtTest>
 #include <QtWidgets>
@@ -21,7 +21,7 @@ using Bytes = std::array<quint8, 4>;
 
 Q_DECLARE_METATYPE(Bytes)
 
-class TestIoPanel : public QObject
+class TestIoPanel : public WindowSuite
 {
     Q_OBJECT
 
@@ -45,16 +45,11 @@ private slots:
 
 private:
     void useIndicators(int count);
-    std::unique_ptr<HVTKUtilities> window;
-    std::unique_ptr<WindowProbe> probe;
 };
 
 void TestIoPanel::init()
 {
-    window = std::make_unique<HVTKUtilities>();
-    probe = std::make_unique<WindowProbe>(*window);
-    probe->pollTimer()->stop();
-    probe->scanTimer()->stop();
+    openWindow(StopPolling | StopScan);
     for (int n = 1; n <= 32; ++n) {
         probe->input(n)->setStyleSheet(QStringLiteral("untouched"));
         probe->led(n)->setStyleSheet(QStringLiteral("untouched"));
@@ -63,8 +58,7 @@ void TestIoPanel::init()
 
 void TestIoPanel::cleanup()
 {
-    probe.reset();
-    window.reset();
+    closeWindow();
 }
 
 void TestIoPanel::useIndicators(int count)

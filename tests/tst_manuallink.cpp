@@ -1,6 +1,6 @@
 #include "support/messageboxdriver.h"
 #include "support/simulatorthread.h"
-#include "support/windowprobe.h"
+#include "support/windowsuite.h"
 
 #include <QtTest>
 #include <QtWidgets>
@@ -10,7 +10,7 @@
 // The manual link panel against simulated units: what it opens with, how its
 // lamps and SEND follow the fields, and the push that gives a unit a new
 // identity and restarts it.
-class TestManualLink : public QObject
+class TestManualLink : public WindowSuite
 {
     Q_OBJECT
 
@@ -39,7 +39,6 @@ private slots:
     void invalidDestinationRefusedBeforeAsking();
 
 private:
-    void selectUnit(const QString &address, const QString &model);
     void openPanel();
     QStringList lampColours();
     void setAllFieldsValid();
@@ -52,8 +51,6 @@ private:
     bool unitAnswersAt(const QString &address);
 
     std::unique_ptr<SimulatorThread> sim;
-    std::unique_ptr<HVTKUtilities> window;
-    std::unique_ptr<WindowProbe> probe;
 };
 
 namespace {
@@ -109,27 +106,15 @@ void TestManualLink::init()
         });
     }));
 
-    window = std::make_unique<HVTKUtilities>();
-    probe = std::make_unique<WindowProbe>(*window);
-    window->show();
-    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    openWindow();
+    showWindow();
     selectUnit(PagingUnit, QStringLiteral("HV4K"));
 }
 
 void TestManualLink::cleanup()
 {
-    probe.reset();
-    window.reset();
+    closeWindow();
     sim.reset();
-}
-
-void TestManualLink::selectUnit(const QString &address, const QString &model)
-{
-    probe->ui().m_txtIP->setText(address);
-    QTRY_VERIFY_WITH_TIMEOUT(probe->online() && probe->status().modelToken == model
-                                 && probe->status().controlIpCurrent == ipv4(address)
-                                 && probe->ui().m_cmbAssembly->currentText() == model,
-                             5000);
 }
 
 void TestManualLink::openPanel()
@@ -202,7 +187,7 @@ bool TestManualLink::unitAnswersAt(const QString &address)
 void TestManualLink::refusesToOpenWithoutValidAddress()
 {
     probe->ui().m_txtIP->setText(QStringLiteral("192.168.0."));
-    QVERIFY(QMetaObject::invokeMethod(window.get(), "showManualLink"));
+    runSlot("showManualLink");
     QCOMPARE(probe->ui().statusbar->currentMessage(), QStringLiteral("Status: Invalid IP."));
     QVERIFY(!probe->ui().m_fraManualLink->isVisible());
     QVERIFY(probe->ui().m_txtPionCmd->isVisible());
@@ -585,7 +570,7 @@ void TestManualLink::clickOnAnotherUnitKeepsInvalidPanelLocked()
     sim->clearLog();
     MessageBoxDriver driver;
     driver.click(QMessageBox::Yes);
-    QVERIFY(QMetaObject::invokeMethod(window.get(), "on_m_cmdUALGo_clicked"));
+    runSlot("on_m_cmdUALGo_clicked");
     QCOMPARE(driver.boxCount(), 1);
     QTest::qWait(400);
     QVERIFY(linkDatagramsTo(IntercomUnit).isEmpty());
@@ -630,7 +615,7 @@ void TestManualLink::invalidDestinationRefusedBeforeAsking()
     sim->clearLog();
 
     QVERIFY(!clickSend(QMessageBox::Yes)); // a disabled button does nothing
-    QVERIFY(QMetaObject::invokeMethod(window.get(), "on_m_cmdUALGo_clicked"));
+    runSlot("on_m_cmdUALGo_clicked");
     QCOMPARE(ui.statusbar->currentMessage(),
              QStringLiteral("Status: Unable to send.  Invalid destination IP."));
     QCOMPARE(QApplication::activeModalWidget(), nullptr);

@@ -2,9 +2,9 @@
 // version-query fallback, going offline, the waiting states after restart-type
 // commands, and the private-mode chord taking effect at a tick.
 #include "sim/unitsimulator.h"
-#include "support/windowprobe.h"
+#include "support/urlrecorder.h"
+#include "support/windowsuite.h"
 
-#include <QDesktopServices>
 #include <QtTest>
 #include <QtWidgets>
 
@@ -12,23 +12,12 @@ namespace {
 
 const QHostAddress UnitA("192.168.0.254"); // the address the window starts with
 const QHostAddress UnitB("192.168.0.21");
-constexpr quint16 UnicastPort = 1234;
 const QByteArray StatusRequest("GSHV\r");
 const QByteArray VersionQuery("?V\r");
 
-// Records the URLs the window asks the desktop to open.
-class UrlRecorder : public QObject
-{
-    Q_OBJECT
-public:
-    QList<QUrl> urls;
-public slots:
-    void open(const QUrl &url) { urls << url; }
-};
-
 } // namespace
 
-class TestPollCycle : public QObject
+class TestPollCycle : public WindowSuite
 {
     Q_OBJECT
 
@@ -53,8 +42,6 @@ private:
 
     std::unique_ptr<UnitSimulator> sim;
     SimulatedUnit *unitA = nullptr;
-    std::unique_ptr<HVTKUtilities> window;
-    std::unique_ptr<WindowProbe> probe;
 };
 
 void TestPollCycle::init()
@@ -63,17 +50,14 @@ void TestPollCycle::init()
     unitA = sim->addUnit({UnitA, QStringLiteral("HV4K"), QStringLiteral("2.09")});
     QVERIFY2(unitA, qPrintable(sim->errorString()));
     unitA->setRestartTime(500);
-    window = std::make_unique<HVTKUtilities>();
-    probe = std::make_unique<WindowProbe>(*window);
+    openWindow();
     QCOMPARE(probe->ui().m_txtIP->text(), UnitA.toString());
 }
 
 void TestPollCycle::cleanup()
 {
-    probe.reset();
-    window.reset();
+    closeWindow();
     sim.reset();
-    QDesktopServices::unsetUrlHandler(QStringLiteral("http"));
 }
 
 QList<SimDatagram> TestPollCycle::requestsTo(const QHostAddress &unit) const
@@ -234,7 +218,6 @@ void TestPollCycle::waitingState()
 void TestPollCycle::firmwareUpdateWait()
 {
     UrlRecorder recorder;
-    QDesktopServices::setUrlHandler(QStringLiteral("http"), &recorder, "open");
     waitUntilOnline();
     unitA->setRestartTime(3000);
     QElapsedTimer clock;

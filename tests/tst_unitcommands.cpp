@@ -1,6 +1,7 @@
 #include "support/datagramcapture.h"
 #include "support/messageboxdriver.h"
-#include "support/windowprobe.h"
+#include "support/urlrecorder.h"
+#include "support/windowsuite.h"
 
 #include <QtTest>
 #include <QtWidgets>
@@ -8,7 +9,7 @@
 // What each unit command sends, the flags it raises and the boxes it asks
 // with, against a socket standing where the unit would be. The unit's answers
 // and what follows them are in tst_commandflow.
-class TestUnitCommands : public QObject
+class TestUnitCommands : public WindowSuite
 {
     Q_OBJECT
 
@@ -27,21 +28,14 @@ private slots:
     void notesBox();
     void portalOpensUnitAddress();
 
-public slots:
-    void openUrl(const QUrl &url) { m_openedUrls << url; }
-
 private:
-    WindowProbe probe() { return WindowProbe(*m_window); }
-    // Runs a slot of the window by name, as its menu action or button would.
-    void run(const char *slot) { QVERIFY(QMetaObject::invokeMethod(m_window.get(), slot)); }
     // Command datagrams that arrived at the unit, poll requests left out.
     QList<QByteArray> commands() const;
     // Waits long enough for a datagram on loopback to arrive.
     static void settle() { QTest::qWait(100); }
 
-    std::unique_ptr<HVTKUtilities> m_window;
     std::unique_ptr<DatagramCapture> m_unit;
-    QList<QUrl> m_openedUrls;
+    std::unique_ptr<UrlRecorder> m_urls;
 };
 
 namespace {
@@ -49,41 +43,30 @@ namespace {
 const QString UnitAddress = QStringLiteral("192.168.0.254");
 const QString InvalidIpText = QStringLiteral("Status: Unable to send.  Invalid IP.");
 
-bool isPollRequest(const QByteArray &datagram)
-{
-    return datagram == "GSHV\r" || datagram == "?V\r";
-}
-
 } // namespace
 
 QList<QByteArray> TestUnitCommands::commands() const
 {
-    QList<QByteArray> result;
-    for (const QByteArray &datagram : m_unit->payloads())
-        if (!isPollRequest(datagram))
-            result << datagram;
-    return result;
+    return withoutPolls(m_unit->payloads());
 }
 
 void TestUnitCommands::init()
 {
     m_unit = std::make_unique<DatagramCapture>();
     QVERIFY(m_unit->bind(QHostAddress(UnitAddress)));
-    m_window = std::make_unique<HVTKUtilities>();
-    WindowProbe w = probe();
-    w.ui().m_txtIP->setText(UnitAddress);
+    openWindow();
+    probe->ui().m_txtIP->setText(UnitAddress);
     // No scan and no polling unless a case starts it: only commands reach the unit.
-    w.scanTimer()->stop();
-    w.pollTimer()->stop();
-    w.awaitingReply() = false;
-    m_openedUrls.clear();
-    QDesktopServices::setUrlHandler(QStringLiteral("http"), this, "openUrl");
+    probe->scanTimer()->stop();
+    probe->pollTimer()->stop();
+    probe->awaitingReply() = false;
+    m_urls = std::make_unique<UrlRecorder>();
 }
 
 void TestUnitCommands::cleanup()
 {
-    QDesktopServices::unsetUrlHandler(QStringLiteral("http"));
-    m_window.reset();
+    m_urls.reset();
+    closeWindow();
     m_unit.reset();
 }
 
@@ -136,21 +119,20 @@ void TestUnitCommands::commandsWithoutQuestion()
     QFETCH(QString, statusText);
     QFETCH(int, flags);
 
-    WindowProbe w = probe();
-    w.privateMode() = privateMode;
-    w.ui().m_txtPionCmd->setText(pionText);
-    w.pollTimer()->start(2000);
+    probe->privateMode() = privateMode;
+    probe->ui().m_txtPionCmd->setText(pionText);
+    probe->pollTimer()->start(2000);
     MessageBoxDriver boxes;
     boxes.pressEscape(); // any box would be a fault; this one would be left at once
 
-    run(slot.constData());
-    QVERIFY(!w.pollTimer()->isActive());
-    QVERIFY(w.awaitingReply());
-    QCOMPARE(w.ui().statusbar->currentMessage(), statusText);
-    QCOMPARE(w.rawReplyExpected(), bool(flags & WindowProbe::RawReplyExpected));
-    QCOMPARE(w.restartPending(), bool(flags & WindowProbe::RestartPending));
-    QCOMPARE(w.defaultsPending(), bool(flags & WindowProbe::DefaultsPending));
-    QCOMPARE(w.firmwareUpdatePending(), bool(flags & WindowProbe::FirmwareUpdatePending));
+    runSlot(slot.constData());
+    QVERIFY(!probe->pollTimer()->isActive());
+    QVERIFY(probe->awaitingReply());
+    QCOMPARE(probe->ui().statusbar->currentMessage(), statusText);
+    QCOMPARE(probe->rawReplyExpected(), bool(flags & WindowProbe::RawReplyExpected));
+    QCOMPARE(probe->restartPending(), bool(flags & WindowProbe::RestartPending));
+    QCOMPARE(probe->defaultsPending(), bool(flags & WindowProbe::DefaultsPending));
+    QCOMPARE(probe->firmwareUpdatePending(), bool(flags & WindowProbe::FirmwareUpdatePending));
 
     QTRY_COMPARE(m_unit->datagrams().size(), 1);
     QCOMPARE(m_unit->datagrams().constFirst().data, datagram);
@@ -179,24 +161,23 @@ void TestUnitCommands::refusedForInvalidAddress()
     QFETCH(QByteArray, slot);
     QFETCH(QString, field);
 
-    WindowProbe w = probe();
-    w.ui().m_txtIP->setText(field);
-    w.ui().m_cmbAssembly->setCurrentIndex(5);
-    w.ledToggleStep() = 2;
-    w.pollTimer()->start(60000);
-    w.awaitingReply() = false;
+    probe->ui().m_txtIP->setText(field);
+    probe->ui().m_cmbAssembly->setCurrentIndex(5);
+    probe->ledToggleStep() = 2;
+    probe->pollTimer()->start(60000);
+    probe->awaitingReply() = false;
     MessageBoxDriver boxes;
     boxes.pressEscape();
 
-    run(slot.constData());
-    QCOMPARE(w.ui().statusbar->currentMessage(), InvalidIpText);
+    runSlot(slot.constData());
+    QCOMPARE(probe->ui().statusbar->currentMessage(), InvalidIpText);
     // Nothing asked, nothing sent, polling and flags as they were.
-    QVERIFY(w.pollTimer()->isActive());
-    QVERIFY(!w.awaitingReply());
-    QVERIFY(!w.restartPending() && !w.defaultsPending() && !w.firmwareUpdatePending());
-    QVERIFY(!w.rawReplyExpected());
-    QCOMPARE(w.ledToggleStep(), quint8(2));
-    QVERIFY(w.confirmAssembly());
+    QVERIFY(probe->pollTimer()->isActive());
+    QVERIFY(!probe->awaitingReply());
+    QVERIFY(!probe->restartPending() && !probe->defaultsPending() && !probe->firmwareUpdatePending());
+    QVERIFY(!probe->rawReplyExpected());
+    QCOMPARE(probe->ledToggleStep(), quint8(2));
+    QVERIFY(probe->confirmAssembly());
     settle();
     QCOMPARE(boxes.boxCount(), 0);
     QVERIFY(m_unit->datagrams().isEmpty());
@@ -238,14 +219,13 @@ void TestUnitCommands::questionBoxes()
     QFETCH(int, buttons);
     QFETCH(int, cautiousButton);
 
-    WindowProbe w = probe();
-    w.ui().m_cmbAssembly->setCurrentIndex(assemblyIndex);
-    w.pollTimer()->start(2000);
-    w.ui().statusbar->showMessage(QStringLiteral("Status: Online."));
+    probe->ui().m_cmbAssembly->setCurrentIndex(assemblyIndex);
+    probe->pollTimer()->start(2000);
+    probe->ui().statusbar->showMessage(QStringLiteral("Status: Online."));
     MessageBoxDriver boxes;
     boxes.pressEscape();
 
-    run(slot.constData());
+    runSlot(slot.constData());
     QCOMPARE(boxes.boxCount(), 1);
     const MessageBoxDriver::Seen &box = boxes.lastBox();
     QCOMPARE(box.text, text);
@@ -254,32 +234,31 @@ void TestUnitCommands::questionBoxes()
     QCOMPARE(int(box.defaultButton), cautiousButton);
     QCOMPARE(int(box.escapeButton), cautiousButton);
     QCOMPARE(box.modality, Qt::ApplicationModal);
-    QCOMPARE(box.parent, m_window.get());
+    QCOMPARE(box.parent, window.get());
 
-    QVERIFY(w.pollTimer()->isActive());
-    QVERIFY(!w.awaitingReply() && !w.restartPending() && !w.defaultsPending());
-    QCOMPARE(w.ui().statusbar->currentMessage(), QStringLiteral("Status: Online."));
-    QVERIFY(w.confirmAssembly()); // the assembly question is still to come
+    QVERIFY(probe->pollTimer()->isActive());
+    QVERIFY(!probe->awaitingReply() && !probe->restartPending() && !probe->defaultsPending());
+    QCOMPARE(probe->ui().statusbar->currentMessage(), QStringLiteral("Status: Online."));
+    QVERIFY(probe->confirmAssembly()); // the assembly question is still to come
     // Escaping the assembly question leaves the box on "UNKNOWN".
-    QCOMPARE(w.ui().m_cmbAssembly->currentIndex(), 10);
-    QVERIFY(!w.assemblySetByProgram());
+    QCOMPARE(probe->ui().m_cmbAssembly->currentIndex(), 10);
+    QVERIFY(!probe->assemblySetByProgram());
     settle();
     QVERIFY(m_unit->datagrams().isEmpty());
 }
 
 void TestUnitCommands::intensitySetByProgramSendsNothing()
 {
-    WindowProbe w = probe();
-    w.pollTimer()->start(2000);
-    w.ui().m_lblLEDIntensity->setText(QStringLiteral("30%"));
-    w.intensitySetByProgram() = true;
-    w.ui().m_LEDIntensity->setValue(80);
-    w.intensitySetByProgram() = false;
+    probe->pollTimer()->start(2000);
+    probe->ui().m_lblLEDIntensity->setText(QStringLiteral("30%"));
+    probe->intensitySetByProgram() = true;
+    probe->ui().m_LEDIntensity->setValue(80);
+    probe->intensitySetByProgram() = false;
 
-    QVERIFY(!w.intensityTimer()->isActive());
-    QVERIFY(w.pollTimer()->isActive());
-    QVERIFY(!w.awaitingReply());
-    QCOMPARE(w.ui().m_lblLEDIntensity->text(), QStringLiteral("30%"));
+    QVERIFY(!probe->intensityTimer()->isActive());
+    QVERIFY(probe->pollTimer()->isActive());
+    QVERIFY(!probe->awaitingReply());
+    QCOMPARE(probe->ui().m_lblLEDIntensity->text(), QStringLiteral("30%"));
     QTest::qWait(700);
     QVERIFY(m_unit->datagrams().isEmpty());
 }
@@ -288,8 +267,8 @@ void TestUnitCommands::aboutBox()
 {
     MessageBoxDriver boxes;
     boxes.click(QMessageBox::Ok);
-    QVERIFY(m_window->findChild<QAction *>(QStringLiteral("actionAbout")));
-    probe().ui().actionAbout->trigger();
+    QVERIFY(window->findChild<QAction *>(QStringLiteral("actionAbout")));
+    probe->ui().actionAbout->trigger();
 
     QCOMPARE(boxes.boxCount(), 1);
     const MessageBoxDriver::Seen &box = boxes.lastBox();
@@ -297,7 +276,7 @@ void TestUnitCommands::aboutBox()
     QVERIFY(box.text.startsWith(QStringLiteral("Halvo+Tesk Utilities v1.01\n\n ")));
     QCOMPARE(box.icon, QMessageBox::Information);
     QCOMPARE(box.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
-    QCOMPARE(box.parent, m_window.get());
+    QCOMPARE(box.parent, window.get());
     QVERIFY(box.modality != Qt::NonModal);
 }
 
@@ -305,7 +284,7 @@ void TestUnitCommands::notesBox()
 {
     MessageBoxDriver boxes;
     boxes.click(QMessageBox::Ok);
-    probe().ui().m_cmdNotes->click();
+    probe->ui().m_cmdNotes->click();
 
     QCOMPARE(boxes.boxCount(), 1);
     const MessageBoxDriver::Seen &box = boxes.lastBox();
@@ -314,16 +293,15 @@ void TestUnitCommands::notesBox()
     QVERIFY(box.informativeText.endsWith(QStringLiteral("RevD+ - no special action required.\n\n")));
     QCOMPARE(box.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
     QCOMPARE(box.modality, Qt::ApplicationModal);
-    QCOMPARE(box.parent, m_window.get());
+    QCOMPARE(box.parent, window.get());
     QVERIFY(box.title.isEmpty());
 }
 
 void TestUnitCommands::portalOpensUnitAddress()
 {
-    WindowProbe w = probe();
-    w.ui().m_cmdWebSrv->setEnabled(true);
-    w.ui().m_cmdWebSrv->click();
-    QCOMPARE(m_openedUrls, QList<QUrl>{QUrl(QStringLiteral("http://192.168.0.254/"))});
+    probe->ui().m_cmdWebSrv->setEnabled(true);
+    probe->ui().m_cmdWebSrv->click();
+    QCOMPARE(m_urls->urls, QList<QUrl>{QUrl(QStringLiteral("http://192.168.0.254/"))});
 
     // Nothing travels over the unit channel.
     settle();

@@ -5,17 +5,15 @@
 #include "sim/unitdefaults.h"
 #include "sim/unitmodel.h"
 #include "support/datagramcapture.h"
-#include "support/windowprobe.h"
+#include "support/windowsuite.h"
 
 #include <QtTest>
 #include <QtWidgets>
 
 namespace {
 
-const QHostAddress Workstation("192.168.0.17");
 const QHostAddress UnitA("192.168.0.254"); // the address the window starts with
 const QHostAddress OtherHost("192.168.0.99");
-constexpr quint16 UnicastPort = 1234;
 
 UnitStatus factoryHv4k()
 {
@@ -30,7 +28,7 @@ QByteArray statusReply(const QByteArray &header = "HV4K v2.09\r", const UnitStat
 
 } // namespace
 
-class TestUnitReplies : public QObject
+class TestUnitReplies : public WindowSuite
 {
     Q_OBJECT
 
@@ -72,8 +70,6 @@ private:
     void goOnline();
 
     std::unique_ptr<DatagramCapture> unit;
-    std::unique_ptr<HVTKUtilities> window;
-    std::unique_ptr<WindowProbe> probe;
     qint64 constructedAtMs = 0;
 };
 
@@ -81,17 +77,14 @@ void TestUnitReplies::init()
 {
     unit = std::make_unique<DatagramCapture>();
     QVERIFY(unit->bind(UnitA));
-    WindowProbe::chordKeys() = 0;
-    window = std::make_unique<HVTKUtilities>();
+    openWindow(); // the chord keys of an earlier case are let go
     constructedAtMs = unit->elapsedMs();
-    probe = std::make_unique<WindowProbe>(*window);
     QTRY_VERIFY_WITH_TIMEOUT(!unit->datagrams().isEmpty(), 1000);
 }
 
 void TestUnitReplies::cleanup()
 {
-    probe.reset();
-    window.reset();
+    closeWindow();
     unit.reset();
 }
 
@@ -536,7 +529,7 @@ void TestUnitReplies::chordKeys()
 
     // The next tick consumes the latch.
     unit->clear();
-    QMetaObject::invokeMethod(window.get(), "readSettingsAndData");
+    runSlot("readSettingsAndData");
     QCOMPARE(probe->privateMode(), requested);
     QVERIFY(!WindowProbe::privateModeRequested());
     QCOMPARE(probe->ui().m_txtDetails->width(), requested ? 566 : 871);

@@ -1,4 +1,5 @@
 #include "channel/addresstext.h"
+#include "channel/commandtext.h"
 #include "sim/simulatedunit.h"
 #include "sim/unitdefaults.h"
 #include "sim/unitentry.h"
@@ -181,10 +182,10 @@ void TestUnitSim::programAnswersAndLogs()
 
     QUdpSocket station;
     QVERIFY(station.bind(QHostAddress("192.168.0.17"), 0));
-    station.writeDatagram("GSHV\r", QHostAddress("192.168.0.21"), 2638);
+    station.writeDatagram("GSHV\r", QHostAddress("192.168.0.21"), CommandText::UnitPort);
     QTRY_VERIFY_WITH_TIMEOUT(station.hasPendingDatagrams(), 3000);
     QCOMPARE(station.receiveDatagram().data(), QByteArray("E04\r"));
-    station.writeDatagram("GSHV\r", QHostAddress("192.168.0.254"), 2638);
+    station.writeDatagram("GSHV\r", QHostAddress("192.168.0.254"), CommandText::UnitPort);
     QTRY_VERIFY_WITH_TIMEOUT(station.hasPendingDatagrams(), 3000);
     QCOMPARE(station.receiveDatagram().data().size(), 255);
 
@@ -192,10 +193,10 @@ void TestUnitSim::programAnswersAndLogs()
     QVERIFY(output.contains("in   192.168.0.17:"));
     QVERIFY(output.contains("-> 192.168.0.21  \"GSHV\\r\""));
     QVERIFY(output.contains("out  192.168.0.21 -> 192.168.0.17:"));
-    station.writeDatagram("?V\r", QHostAddress("192.168.0.255"), 2638);
+    station.writeDatagram("?V\r", QHostAddress("192.168.0.255"), CommandText::UnitPort);
     QTRY_VERIFY_WITH_TIMEOUT((output += process.readAllStandardOutput()).contains("-> 192.168.0.255 (for 192.168.0.21)"), 3000);
     QTRY_VERIFY_WITH_TIMEOUT((output += process.readAllStandardOutput()).contains("-> 192.168.0.255 (for 192.168.0.254)"), 3000);
-    station.writeDatagram("?V\r", QHostAddress("192.168.0.99"), 2638);
+    station.writeDatagram("?V\r", QHostAddress("192.168.0.99"), CommandText::UnitPort);
     QTRY_VERIFY_WITH_TIMEOUT((output += process.readAllStandardOutput()).contains("-> 192.168.0.99 (no unit there, ignored)"), 3000);
     QVERIFY(QRegularExpression("\\d\\d:\\d\\d:\\d\\d\\.\\d\\d\\d  out").match(QString::fromUtf8(output)).hasMatch());
     process.terminate();

@@ -1,14 +1,14 @@
 #include "app/defaultaddress.h"
 #include "channel/commandtext.h"
 #include "support/datagramcapture.h"
-#include "support/windowprobe.h"
+#include "support/windowsuite.h"
 
 #include <QtTest>
 #include <QtWidgets>
 
 // The window as built: its form, its slot table, what construction leaves
 // behind, and the send procedure every command goes through.
-class TestWindowShell : public QObject
+class TestWindowShell : public WindowSuite
 {
     Q_OBJECT
 
@@ -36,7 +36,6 @@ private slots:
 private:
     static QList<QHostAddress> fakeHost();
     static QStringList s_fakeInterfaces;
-    std::unique_ptr<HVTKUtilities> window;
 };
 
 QStringList TestWindowShell::s_fakeInterfaces;
@@ -52,12 +51,12 @@ QList<QHostAddress> TestWindowShell::fakeHost()
 void TestWindowShell::init()
 {
     setInterfaceAddressSource(nullptr);
-    window = std::make_unique<HVTKUtilities>();
+    openWindow();
 }
 
 void TestWindowShell::cleanup()
 {
-    window.reset();
+    closeWindow();
     setInterfaceAddressSource(nullptr);
 }
 
@@ -219,37 +218,35 @@ void TestWindowShell::formBeforeConstruction()
 
 void TestWindowShell::fonts()
 {
-    WindowProbe probe(*window);
-    const QFont list = probe.ui().m_lstDetectedUnits->font();
+    const QFont list = probe->ui().m_lstDetectedUnits->font();
     QCOMPARE(list.family(), QStringLiteral("Consolas"));
     QCOMPARE(list.pointSize(), 8);
     QVERIFY(!list.bold());
-    QCOMPARE(probe.ui().m_cmdWebSrv->font().family(), QStringLiteral("Marlett"));
-    QCOMPARE(probe.ui().m_cmdWebSrv->toolTip(), QStringLiteral("Access Webserver"));
-    QCOMPARE(probe.ui().m_cmdBdcstSMSelect->toolTip(), QStringLiteral("Set Global"));
+    QCOMPARE(probe->ui().m_cmdWebSrv->font().family(), QStringLiteral("Marlett"));
+    QCOMPARE(probe->ui().m_cmdWebSrv->toolTip(), QStringLiteral("Access Webserver"));
+    QCOMPARE(probe->ui().m_cmdBdcstSMSelect->toolTip(), QStringLiteral("Set Global"));
     // Without the symbol font the buttons show an arrow instead of a stray letter.
     if (!QFontDatabase().families().contains(QStringLiteral("Marlett"))) {
-        QVERIFY(!probe.ui().m_cmdWebSrv->icon().isNull());
-        QVERIFY(!probe.ui().m_cmdBdcstSMSelect->icon().isNull());
+        QVERIFY(!probe->ui().m_cmdWebSrv->icon().isNull());
+        QVERIFY(!probe->ui().m_cmdBdcstSMSelect->icon().isNull());
     }
-    QCOMPARE(probe.ui().m_lblUALDestinationIP->font().pointSize(), 10);
-    QVERIFY(probe.ui().m_lblUALDestinationIP->font().bold());
-    QCOMPARE(probe.ui().m_lblForm_13->font().pointSize(), 16);
-    QCOMPARE(probe.ui().m_lblForm_13->alignment(), Qt::AlignCenter);
-    QVERIFY(probe.ui().m_txtIP->alignment() & Qt::AlignRight);
-    QVERIFY(probe.ui().m_txtPionCmd->alignment() & Qt::AlignLeft);
-    QCOMPARE(probe.ui().m_lblInfo->alignment(), Qt::AlignLeft | Qt::AlignTop);
-    QVERIFY(probe.ui().m_lblInfo->wordWrap());
-    QCOMPARE(probe.ui().m_LEDIntensity->maximum(), 100);
-    QCOMPARE(probe.ui().m_LEDIntensity->singleStep(), 5);
-    QCOMPARE(probe.ui().m_LEDIntensity->pageStep(), 20);
-    QVERIFY(probe.ui().m_cmdNotes->isDefault());
-    QVERIFY(probe.ui().m_fraManualLink->autoFillBackground());
+    QCOMPARE(probe->ui().m_lblUALDestinationIP->font().pointSize(), 10);
+    QVERIFY(probe->ui().m_lblUALDestinationIP->font().bold());
+    QCOMPARE(probe->ui().m_lblForm_13->font().pointSize(), 16);
+    QCOMPARE(probe->ui().m_lblForm_13->alignment(), Qt::AlignCenter);
+    QVERIFY(probe->ui().m_txtIP->alignment() & Qt::AlignRight);
+    QVERIFY(probe->ui().m_txtPionCmd->alignment() & Qt::AlignLeft);
+    QCOMPARE(probe->ui().m_lblInfo->alignment(), Qt::AlignLeft | Qt::AlignTop);
+    QVERIFY(probe->ui().m_lblInfo->wordWrap());
+    QCOMPARE(probe->ui().m_LEDIntensity->maximum(), 100);
+    QCOMPARE(probe->ui().m_LEDIntensity->singleStep(), 5);
+    QCOMPARE(probe->ui().m_LEDIntensity->pageStep(), 20);
+    QVERIFY(probe->ui().m_cmdNotes->isDefault());
+    QVERIFY(probe->ui().m_fraManualLink->autoFillBackground());
 }
 
 void TestWindowShell::menus()
 {
-    WindowProbe probe(*window);
     QMenuBar *bar = window->menuBar();
     QCOMPARE(bar->geometry().height() > 0, true);
     QStringList titles;
@@ -263,26 +260,25 @@ void TestWindowShell::menus()
             result << action->objectName() + '=' + action->text();
         return result;
     };
-    QCOMPARE(texts(probe.ui().menuTest_Functions).mid(0, 1),
+    QCOMPARE(texts(probe->ui().menuTest_Functions).mid(0, 1),
              QStringList{"actionLED_State_Toggle_ALL=LED State Toggle (ALL)"});
-    QCOMPARE(probe.ui().menuTest_Functions->actions().size(), 3);
-    QCOMPARE(probe.ui().menuTest_Functions->actions().at(1)->objectName(),
+    QCOMPARE(probe->ui().menuTest_Functions->actions().size(), 3);
+    QCOMPARE(probe->ui().menuTest_Functions->actions().at(1)->objectName(),
              QStringLiteral("actionRinger_Test"));
-    QCOMPARE(probe.ui().menuTest_Functions->actions().at(2)->objectName(),
+    QCOMPARE(probe->ui().menuTest_Functions->actions().at(2)->objectName(),
              QStringLiteral("actionMute_Handset"));
-    QCOMPARE(texts(probe.ui().menuAdmin),
+    QCOMPARE(texts(probe->ui().menuAdmin),
              (QStringList{"actionReboot=Reboot", "actionDefaults=Defaults",
                           "actionEnter_Firmware_Update=Enter Firmware Update",
                           "actionManual_Link_unicast=Manual Link (unicast)"}));
-    QCOMPARE(texts(probe.ui().menuHelp), QStringList{"actionAbout=About"});
-    QCOMPARE(probe.ui().actionAbout->parent(), window.get());
+    QCOMPARE(texts(probe->ui().menuHelp), QStringList{"actionAbout=About"});
+    QCOMPARE(probe->ui().actionAbout->parent(), window.get());
 }
 
 void TestWindowShell::stackingOrder()
 {
-    WindowProbe probe(*window);
     QStringList order;
-    for (QObject *child : probe.ui().centralwidget->children()) {
+    for (QObject *child : probe->ui().centralwidget->children()) {
         if (child->isWidgetType())
             order << child->objectName();
     }
@@ -356,8 +352,7 @@ void TestWindowShell::slotTable()
 
 void TestWindowShell::constructionState()
 {
-    WindowProbe probe(*window);
-    const Ui::HVTKUtilitiesClass &ui = probe.ui();
+    const Ui::HVTKUtilitiesClass &ui = probe->ui();
     QVERIFY(!ui.m_fraManualLink->isVisible() && ui.m_fraManualLink->isHidden());
     QStringList models;
     for (int i = 0; i < ui.m_cmbAssembly->count(); ++i)
@@ -367,30 +362,30 @@ void TestWindowShell::constructionState()
     QCOMPARE(ui.m_cmbMacType->count(), 2);
     QCOMPARE(ui.m_cmbMacType->itemText(0), QStringLiteral("Local"));
     QCOMPARE(ui.m_cmbMacType->itemText(1), QStringLiteral("DanteRef"));
-    QVERIFY(probe.confirmAssembly());
-    QVERIFY(!probe.online());
-    QVERIFY(!probe.privateMode());
-    QCOMPARE(probe.rowPrefix(), QStringLiteral("<tr><td>"));
-    QCOMPARE(int(probe.scanStep()), 7);
-    QVERIFY(!probe.scanMaskEdited());
-    QVERIFY(!probe.restartPending() && !probe.defaultsPending() && !probe.firmwareUpdatePending());
-    QVERIFY(!probe.ipSetByProgram() && !probe.assemblySetByProgram());
+    QVERIFY(probe->confirmAssembly());
+    QVERIFY(!probe->online());
+    QVERIFY(!probe->privateMode());
+    QCOMPARE(probe->rowPrefix(), QStringLiteral("<tr><td>"));
+    QCOMPARE(int(probe->scanStep()), 7);
+    QVERIFY(!probe->scanMaskEdited());
+    QVERIFY(!probe->restartPending() && !probe->defaultsPending() && !probe->firmwareUpdatePending());
+    QVERIFY(!probe->ipSetByProgram() && !probe->assemblySetByProgram());
 
-    QVERIFY(probe.scanTimer()->isActive());
-    QCOMPARE(probe.scanTimer()->interval(), 100);
-    QVERIFY(probe.checklistTimer()->isActive());
-    QCOMPARE(probe.checklistTimer()->interval(), 200);
-    QVERIFY(!probe.intensityTimer()->isActive());
+    QVERIFY(probe->scanTimer()->isActive());
+    QCOMPARE(probe->scanTimer()->interval(), 100);
+    QVERIFY(probe->checklistTimer()->isActive());
+    QCOMPARE(probe->checklistTimer()->interval(), 200);
+    QVERIFY(!probe->intensityTimer()->isActive());
 
     QLabel *version = WindowProbe::versionLabel();
     QVERIFY(version);
     QVERIFY(ui.statusbar->isAncestorOf(version));
     for (int n = 1; n <= 32; ++n) {
-        QCOMPARE(probe.input(n)->objectName(), QStringLiteral("input_%1").arg(n));
-        QCOMPARE(probe.led(n)->objectName(), QStringLiteral("led_%1").arg(n));
+        QCOMPARE(probe->input(n)->objectName(), QStringLiteral("input_%1").arg(n));
+        QCOMPARE(probe->led(n)->objectName(), QStringLiteral("led_%1").arg(n));
     }
     for (int bit = 0; bit < 8; ++bit)
-        QCOMPARE(probe.ualLamp(bit)->objectName(), QStringLiteral("imgUALReady_%1").arg(bit));
+        QCOMPARE(probe->ualLamp(bit)->objectName(), QStringLiteral("imgUALReady_%1").arg(bit));
 }
 
 void TestWindowShell::defaultAddressFromHost_data()
@@ -409,26 +404,23 @@ void TestWindowShell::defaultAddressFromHost()
     QFETCH(QStringList, interfaces);
     QFETCH(QString, field);
     QFETCH(bool, polling);
-    window.reset();
     s_fakeInterfaces = interfaces;
     setInterfaceAddressSource(&TestWindowShell::fakeHost);
-    window = std::make_unique<HVTKUtilities>();
-    WindowProbe probe(*window);
-    QCOMPARE(probe.ui().m_txtIP->text(), field);
-    QVERIFY(!probe.ipSetByProgram());
+    openWindow();
+    QCOMPARE(probe->ui().m_txtIP->text(), field);
+    QVERIFY(!probe->ipSetByProgram());
     // Written by the program, so the discovery stepping was not restarted by it.
-    QCOMPARE(int(probe.scanStep()), 7);
-    QCOMPARE(probe.pollTimer()->isActive(), polling);
+    QCOMPARE(int(probe->scanStep()), 7);
+    QCOMPARE(probe->pollTimer()->isActive(), polling);
     if (polling)
-        QCOMPARE(probe.pollTimer()->interval(), 10);
+        QCOMPARE(probe->pollTimer()->interval(), 10);
 }
 
 void TestWindowShell::socketsAreBound()
 {
-    WindowProbe probe(*window);
-    QCOMPARE(probe.unicastSocket()->localPort(), quint16(1234));
-    QCOMPARE(probe.broadcastSocket()->localPort(), quint16(1235));
-    QCOMPARE(probe.unicastSocket()->parent(), window.get());
+    QCOMPARE(probe->unicastSocket()->localPort(), quint16(1234));
+    QCOMPARE(probe->broadcastSocket()->localPort(), quint16(1235));
+    QCOMPARE(probe->unicastSocket()->parent(), window.get());
 }
 
 void TestWindowShell::sendRefusesInvalidAddress_data()
@@ -443,43 +435,42 @@ void TestWindowShell::sendRefusesInvalidAddress_data()
 void TestWindowShell::sendRefusesInvalidAddress()
 {
     QFETCH(QString, field);
-    WindowProbe probe(*window);
     DatagramCapture unit;
     QVERIFY(unit.bind(QHostAddress("192.168.0.254")));
-    probe.ui().m_txtIP->setText(field);
-    probe.pollTimer()->stop();
-    probe.pollTimer()->start(2000);
-    probe.awaitingReply() = false;
+    probe->ui().m_txtIP->setText(field);
+    probe->pollTimer()->stop();
+    probe->pollTimer()->start(2000);
+    probe->awaitingReply() = false;
 
-    const QHostAddress address = probe.validatedUnitAddress(
+    const QHostAddress address = probe->validatedUnitAddress(
         QStringLiteral("Status: Unable to send.  Invalid IP."));
     QVERIFY(address.isNull());
-    QCOMPARE(probe.ui().statusbar->currentMessage(),
+    QCOMPARE(probe->ui().statusbar->currentMessage(),
              QStringLiteral("Status: Unable to send.  Invalid IP."));
     // Nothing changed: polling runs on, no reply is awaited.
-    QVERIFY(probe.pollTimer()->isActive());
-    QVERIFY(!probe.awaitingReply());
+    QVERIFY(probe->pollTimer()->isActive());
+    QVERIFY(!probe->awaitingReply());
     QTest::qWait(100);
     QVERIFY(unit.datagrams().isEmpty());
 }
 
 void TestWindowShell::sendProcedure()
 {
-    WindowProbe probe(*window);
     DatagramCapture unit;
-    QVERIFY(unit.bind(QHostAddress("192.168.0.254")));
-    probe.ui().m_txtIP->setText(QStringLiteral("192.168.0.254"));
-    probe.pollTimer()->start(2000);
+    // The units' port written out: the other suites take it from the program.
+    QVERIFY(unit.bind(QHostAddress("192.168.0.254"), 2638));
+    probe->ui().m_txtIP->setText(QStringLiteral("192.168.0.254"));
+    probe->pollTimer()->start(2000);
 
-    const QHostAddress address = probe.validatedUnitAddress(QStringLiteral("unused"));
+    const QHostAddress address = probe->validatedUnitAddress(QStringLiteral("unused"));
     QCOMPARE(address, QHostAddress("192.168.0.254"));
-    probe.sendCommand(address, CommandText::reboot(), QStringLiteral("Status: Rebooting..."),
-                      WindowProbe::RestartPending);
-    QVERIFY(!probe.pollTimer()->isActive());
-    QVERIFY(probe.awaitingReply());
-    QVERIFY(probe.restartPending());
-    QVERIFY(!probe.rawReplyExpected() && !probe.defaultsPending());
-    QCOMPARE(probe.ui().statusbar->currentMessage(), QStringLiteral("Status: Rebooting..."));
+    probe->sendCommand(address, CommandText::reboot(), QStringLiteral("Status: Rebooting..."),
+                       WindowProbe::RestartPending);
+    QVERIFY(!probe->pollTimer()->isActive());
+    QVERIFY(probe->awaitingReply());
+    QVERIFY(probe->restartPending());
+    QVERIFY(!probe->rawReplyExpected() && !probe->defaultsPending());
+    QCOMPARE(probe->ui().statusbar->currentMessage(), QStringLiteral("Status: Rebooting..."));
 
     QTRY_COMPARE(unit.payloads().count(QByteArray("XX\r")), 1);
     const auto datagram = unit.datagrams().constLast();

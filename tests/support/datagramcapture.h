@@ -1,5 +1,7 @@
 #pragma once
 
+#include "channel/commandtext.h"
+
 #include <QByteArray>
 #include <QElapsedTimer>
 #include <QHostAddress>
@@ -26,7 +28,7 @@ public:
     explicit DatagramCapture(QObject *parent = nullptr);
 
     // Binds address:port (ShareAddress | ReuseAddressHint); false when it cannot.
-    bool bind(const QHostAddress &address, quint16 port = 2638);
+    bool bind(const QHostAddress &address, quint16 port = CommandText::UnitPort);
     const QList<Datagram> &datagrams() const { return m_datagrams; }
     QList<QByteArray> payloads() const;
     void clear() { m_datagrams.clear(); }

@@ -1,0 +1,58 @@
+#pragma once
+
+#include "support/windowprobe.h"
+
+#include <QHostAddress>
+#include <QObject>
+
+#include <memory>
+
+// What every suite that drives the window starts from: a window of its own
+// for each case, with its probe, the timers stopped whose ticks the case
+// gives by hand, and a way to select a unit and wait until the window shows
+// its reply. A suite derives from it and calls openWindow() and closeWindow()
+// from its own init() and cleanup().
+class WindowSuite : public QObject
+{
+    Q_OBJECT
+
+public:
+    // The window's own ports, and the workstation's address on the private
+    // LAN that scripts/private-lan makes.
+    static constexpr quint16 UnicastPort = 1234;
+    static constexpr quint16 BroadcastPort = 1235;
+    static const QHostAddress Workstation;
+
+    enum Stop {
+        StopNothing = 0,
+        StopPolling = 1,
+        StopScan = 2,
+        StopChecklist = 4,
+    };
+    Q_DECLARE_FLAGS(Stopped, Stop)
+
+protected:
+    // Builds a new window, after closing any earlier one, and stops the
+    // timers named.
+    void openWindow(Stopped stopped = StopNothing);
+    // Closes the window and clears what it leaves in its class (the private
+    // mode request and the chord keys held).
+    void closeWindow();
+    // Types `address` into the address field as the technician does and
+    // waits until the window shows that unit online, its reply in the report
+    // and, when `model` is given, that model in the assembly box.
+    void selectUnit(const QString &address, const QString &model = QString());
+    // Shows the window and waits until it is on the screen; the second also
+    // makes it the active window, with the keyboard focus.
+    void showWindow();
+    void showActiveWindow();
+    // Runs a slot of the window by name, as its menu action or button would.
+    void runSlot(const char *slot);
+    // The datagrams that are no poll request (status request, version query).
+    static QList<QByteArray> withoutPolls(const QList<QByteArray> &datagrams);
+
+    std::unique_ptr<HVTKUtilities> window;
+    std::unique_ptr<WindowProbe> probe;
+};
+
+Q_DECLARE_OPERATORS_FOR_FLAGS(WindowSuite::Stopped)
