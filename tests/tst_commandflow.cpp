@@ -1,6 +1,5 @@
 #include "sim/unitsimulator.h"
 #include "support/messageboxdriver.h"
-#include "support/urlrecorder.h"
 #include "support/windowsuite.h"
 
 #include <QtTest>
@@ -45,7 +44,6 @@ private:
 
     std::unique_ptr<UnitSimulator> m_sim;
     SimulatedUnit *m_unit = nullptr;
-    std::unique_ptr<UrlRecorder> m_urls;
 };
 
 namespace {
@@ -62,13 +60,11 @@ QList<QByteArray> TestCommandFlow::commands() const
 
 void TestCommandFlow::init()
 {
-    m_urls = std::make_unique<UrlRecorder>();
     m_sim = std::make_unique<UnitSimulator>();
 }
 
 void TestCommandFlow::cleanup()
 {
-    m_urls.reset();
     closeWindow();
     m_sim.reset();
     m_unit = nullptr;
@@ -494,11 +490,11 @@ void TestCommandFlow::firmwareUpdateOpensPortal()
     waitForQuietChannel();
     probe->ui().actionEnter_Firmware_Update->trigger();
     QCOMPARE(probe->ui().statusbar->currentMessage(), QStringLiteral("Status: Entering bootloader..."));
-    QTRY_COMPARE(m_urls->urls.size(), 1);
+    QTRY_COMPARE(openedUrls.size(), 1);
     QCOMPARE(commands(), QList<QByteArray>{"BLXX\r"});
-    QCOMPARE(m_urls->urls.constFirst(), QUrl(QStringLiteral("http://192.168.0.254/")));
+    QCOMPARE(openedUrls.constFirst(), QUrl(QStringLiteral("http://192.168.0.254/")));
     QVERIFY(answeredAt.isValid());
-    const qint64 delayMs = answeredAt.msecsTo(m_urls->openedAt.constFirst());
+    const qint64 delayMs = answeredAt.msecsTo(urlsOpenedAt.constFirst());
     QVERIFY2(delayMs >= 1900 && delayMs < 2600, qPrintable(QString::number(delayMs)));
     QVERIFY(!probe->online());
     QVERIFY(probe->ui().statusbar->currentMessage().startsWith(
@@ -506,7 +502,7 @@ void TestCommandFlow::firmwareUpdateOpensPortal()
 
     // Polling goes on; the unit's next answer brings the window online.
     QTRY_VERIFY_WITH_TIMEOUT(probe->online(), 5000);
-    QCOMPARE(m_urls->urls.size(), 1);
+    QCOMPARE(openedUrls.size(), 1);
 }
 
 QTEST_MAIN(TestCommandFlow)

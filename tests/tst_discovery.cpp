@@ -1,11 +1,9 @@
-#include "channel/commandtext.h"
 #include "sim/unitsimulator.h"
+#include "support/datagramcapture.h"
 #include "support/windowsuite.h"
 
 #include <QtTest>
 #include <QtWidgets>
-#include <QNetworkDatagram>
-#include <QUdpSocket>
 
 #include <memory>
 
@@ -69,43 +67,24 @@ void recordScanLine(QtMsgType type, const QMessageLogContext &context, const QSt
         s_defaultHandler(type, context, message);
 }
 
-// Stands where units would listen and records every discovery datagram
-// (those sent from the discovery port), with the address it was sent to.
-class BroadcastWatcher : public QObject
+// The discovery datagrams (those sent from the discovery port) that reached
+// a capture standing where units listen, and the addresses they were sent to.
+QList<DatagramCapture::Datagram> scans(const DatagramCapture &watcher)
 {
-public:
-    struct Seen
-    {
-        QByteArray data;
-        QHostAddress destination;
-    };
+    QList<DatagramCapture::Datagram> result;
+    for (const DatagramCapture::Datagram &datagram : watcher.datagrams())
+        if (datagram.senderPort == WindowSuite::BroadcastPort)
+            result << datagram;
+    return result;
+}
 
-    // Records the datagrams from the discovery port only, or all of them.
-    explicit BroadcastWatcher(bool discoveryOnly = true)
-    {
-        QVERIFY(m_socket.bind(QHostAddress::AnyIPv4, CommandText::UnitPort,
-                              QUdpSocket::ShareAddress | QUdpSocket::ReuseAddressHint));
-        connect(&m_socket, &QUdpSocket::readyRead, this, [this, discoveryOnly] {
-            while (m_socket.hasPendingDatagrams()) {
-                const QNetworkDatagram datagram = m_socket.receiveDatagram();
-                if (!discoveryOnly || datagram.senderPort() == WindowSuite::BroadcastPort)
-                    seen.append({datagram.data(), datagram.destinationAddress()});
-            }
-        });
-    }
-    QStringList destinations() const
-    {
-        QStringList result;
-        for (const Seen &datagram : seen)
-            result << QHostAddress(datagram.destination.toIPv4Address()).toString();
-        return result;
-    }
-
-    QList<Seen> seen;
-
-private:
-    QUdpSocket m_socket;
-};
+QStringList destinations(const DatagramCapture &watcher)
+{
+    QStringList result;
+    for (const DatagramCapture::Datagram &datagram : scans(watcher))
+        result << QHostAddress(datagram.destination.toIPv4Address()).toString();
+    return result;
+}
 
 int countOf(const QList<QByteArray> &datagrams, const QByteArray &wanted)
 {
@@ -181,7 +160,8 @@ void TestDiscovery::waitForAnswer(const QString &address)
 // The first tick follows 100 ms after start, the next 2 s later.
 void TestDiscovery::maskStepsOnTheTimer()
 {
-    BroadcastWatcher watcher;
+    DatagramCapture watcher;
+    QVERIFY(watcher.bind(QHostAddress::AnyIPv4));
     closeWindow();
     QElapsedTimer clock;
     clock.start();
@@ -197,9 +177,9 @@ void TestDiscovery::maskStepsOnTheTimer()
     QTRY_COMPARE_WITH_TIMEOUT(mask->text(), QStringLiteral("255.255.255.192"), 3500);
     const qint64 second = clock.elapsed() - first;
     QVERIFY2(second > 1500 && second < 3000, qPrintable(QString::number(second)));
-    QTRY_COMPARE(watcher.destinations(),
+    QTRY_COMPARE(destinations(watcher),
                  (QStringList{"192.168.0.255", "192.168.0.255", "192.168.0.63", "192.168.0.63"}));
-    for (const BroadcastWatcher::Seen &datagram : watcher.seen)
+    for (const DatagramCapture::Datagram &datagram : scans(watcher))
         QCOMPARE(datagram.data, QByteArray("?V\r"));
 }
 
@@ -207,7 +187,8 @@ void TestDiscovery::maskStepsOnTheTimer()
 // empties the list and sends the query twice.
 void TestDiscovery::maskStepsWithoutUnits()
 {
-    BroadcastWatcher watcher;
+    DatagramCapture watcher;
+    QVERIFY(watcher.bind(QHostAddress::AnyIPv4));
     QLineEdit *mask = probe->ui().m_txtScanSM;
     const QStringList masks{"255.255.255.0", "255.255.255.192", "255.255.255.240",
                             "255.255.255.252", "255.255.255.0", "255.255.255.192"};
@@ -219,8 +200,8 @@ void TestDiscovery::maskStepsWithoutUnits()
         QCOMPARE(mask->text(), masks[i]);
         QCOMPARE(list()->count(), 0);
         QVERIFY(!probe->scanMaskEdited());
-        QTRY_COMPARE(watcher.seen.size(), 2 * (i + 1));
-        QCOMPARE(watcher.destinations().mid(2 * i), (QStringList{broadcasts[i], broadcasts[i]}));
+        QTRY_COMPARE(scans(watcher).size(), 2 * (i + 1));
+        QCOMPARE(destinations(watcher).mid(2 * i), (QStringList{broadcasts[i], broadcasts[i]}));
     }
     QCOMPARE(probe->scanStep(), quint8(3));
 }
@@ -488,23 +469,24 @@ void TestDiscovery::typedMaskStays()
 // "Set Global" scans at once to the limited broadcast, which every unit hears.
 void TestDiscovery::setGlobal()
 {
-    BroadcastWatcher watcher;
+    DatagramCapture watcher;
+    QVERIFY(watcher.bind(QHostAddress::AnyIPv4));
     showActiveWindow();
     tick();
-    QTRY_COMPARE(watcher.seen.size(), 2);
+    QTRY_COMPARE(scans(watcher).size(), 2);
     list()->addItem(QStringLiteral("192.168.0.99     HV4 v1.00"));
 
     QTest::mouseClick(probe->ui().m_cmdBdcstSMSelect, Qt::LeftButton);
     QCOMPARE(probe->ui().m_txtScanSM->text(), QStringLiteral("0.0.0.0"));
     QCOMPARE(list()->count(), 0);
-    QTRY_COMPARE(watcher.seen.size(), 3);
-    QCOMPARE(watcher.destinations().constLast(), QStringLiteral("255.255.255.255"));
-    QCOMPARE(watcher.seen.constLast().data, QByteArray("?V\r"));
+    QTRY_COMPARE(scans(watcher).size(), 3);
+    QCOMPARE(destinations(watcher).constLast(), QStringLiteral("255.255.255.255"));
+    QCOMPARE(scans(watcher).constLast().data, QByteArray("?V\r"));
 
     tick();
     QCOMPARE(probe->ui().m_txtScanSM->text(), QStringLiteral("0.0.0.0"));
-    QTRY_COMPARE(watcher.seen.size(), 4);
-    QCOMPARE(watcher.destinations().constLast(), QStringLiteral("255.255.255.255"));
+    QTRY_COMPARE(scans(watcher).size(), 4);
+    QCOMPARE(destinations(watcher).constLast(), QStringLiteral("255.255.255.255"));
 }
 
 // A click puts the line's address, and nothing else, into the IP field and
@@ -572,7 +554,8 @@ void TestDiscovery::identifyOnClick()
 
 void TestDiscovery::identifyInvalidAddress()
 {
-    BroadcastWatcher watcher(false);
+    DatagramCapture watcher;
+    QVERIFY(watcher.bind(QHostAddress::AnyIPv4));
     showActiveWindow();
     probe->ui().m_chkIdentifyOnClick->setChecked(true);
     list()->addItem(QStringLiteral("unit-21          HV4K v2.09"));
@@ -587,7 +570,7 @@ void TestDiscovery::identifyInvalidAddress()
     QCOMPARE(probe->awaitingReply(), awaiting);
     QCOMPARE(probe->pollTimer()->isActive(), polling);
     QTest::qWait(200);
-    for (const BroadcastWatcher::Seen &datagram : watcher.seen)
+    for (const DatagramCapture::Datagram &datagram : watcher.datagrams())
         QVERIFY(datagram.data != "PIHV\r");
 }
 

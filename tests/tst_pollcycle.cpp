@@ -2,7 +2,6 @@
 // version-query fallback, going offline, the waiting states after restart-type
 // commands, and the private-mode chord taking effect at a tick.
 #include "sim/unitsimulator.h"
-#include "support/urlrecorder.h"
 #include "support/windowsuite.h"
 
 #include <QtTest>
@@ -217,17 +216,16 @@ void TestPollCycle::waitingState()
 
 void TestPollCycle::firmwareUpdateWait()
 {
-    UrlRecorder recorder;
     waitUntilOnline();
     unitA->setRestartTime(3000);
     QElapsedTimer clock;
     clock.start();
     probe->sendCommand(UnitA, QByteArrayLiteral("BLXX\r"), QStringLiteral("Status: Entering bootloader..."),
                        WindowProbe::FirmwareUpdatePending);
-    QTRY_COMPARE_WITH_TIMEOUT(recorder.urls.size(), 1, 4000);
+    QTRY_COMPARE_WITH_TIMEOUT(openedUrls.size(), 1, 4000);
     QVERIFY2(clock.elapsed() >= 2000, qPrintable(QString::number(clock.elapsed())));
-    QCOMPARE(recorder.urls.first().scheme(), QStringLiteral("http"));
-    QCOMPARE(recorder.urls.first().host(), UnitA.toString());
+    QCOMPARE(openedUrls.first().scheme(), QStringLiteral("http"));
+    QCOMPARE(openedUrls.first().host(), UnitA.toString());
     const QString waitingText = QStringLiteral(
         "Status: Firmware update mode started.  Web portal will open in 2 seconds or use 'down' arrow "
         "button next to IP to access it manually.");

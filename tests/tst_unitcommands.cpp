@@ -1,6 +1,5 @@
 #include "support/datagramcapture.h"
 #include "support/messageboxdriver.h"
-#include "support/urlrecorder.h"
 #include "support/windowsuite.h"
 
 #include <QtTest>
@@ -35,7 +34,6 @@ private:
     static void settle() { QTest::qWait(100); }
 
     std::unique_ptr<DatagramCapture> m_unit;
-    std::unique_ptr<UrlRecorder> m_urls;
 };
 
 namespace {
@@ -60,12 +58,10 @@ void TestUnitCommands::init()
     probe->scanTimer()->stop();
     probe->pollTimer()->stop();
     probe->awaitingReply() = false;
-    m_urls = std::make_unique<UrlRecorder>();
 }
 
 void TestUnitCommands::cleanup()
 {
-    m_urls.reset();
     closeWindow();
     m_unit.reset();
 }
@@ -301,7 +297,7 @@ void TestUnitCommands::portalOpensUnitAddress()
 {
     probe->ui().m_cmdWebSrv->setEnabled(true);
     probe->ui().m_cmdWebSrv->click();
-    QCOMPARE(m_urls->urls, QList<QUrl>{QUrl(QStringLiteral("http://192.168.0.254/"))});
+    QCOMPARE(openedUrls, QList<QUrl>{QUrl(QStringLiteral("http://192.168.0.254/"))});
 
     // Nothing travels over the unit channel.
     settle();

@@ -35,7 +35,7 @@ void DatagramCapture::readAll()
     while (m_socket.hasPendingDatagrams()) {
         const QNetworkDatagram datagram = m_socket.receiveDatagram();
         m_datagrams.append({datagram.data(), datagram.senderAddress(),
-                            quint16(datagram.senderPort()), m_clock.elapsed()});
+                            quint16(datagram.senderPort()), m_clock.elapsed(), datagram.destinationAddress()});
     }
     emit received();
 }

@@ -23,6 +23,7 @@ public:
         QHostAddress sender;
         quint16 senderPort = 0;
         qint64 receivedMs = 0; // since the capture started
+        QHostAddress destination; // a broadcast address, or the bound one
     };
 
     explicit DatagramCapture(QObject *parent = nullptr);

@@ -1,5 +1,6 @@
 #include "support/windowsuite.h"
 
+#include <QDesktopServices>
 #include <QtTest>
 
 const QHostAddress WindowSuite::Workstation(QStringLiteral("192.168.0.17"));
@@ -7,6 +8,9 @@ const QHostAddress WindowSuite::Workstation(QStringLiteral("192.168.0.17"));
 void WindowSuite::openWindow(Stopped stopped)
 {
     closeWindow();
+    openedUrls.clear();
+    urlsOpenedAt.clear();
+    QDesktopServices::setUrlHandler(QStringLiteral("http"), this, "openUrl");
     window = std::make_unique<HVTKUtilities>();
     probe = std::make_unique<WindowProbe>(*window);
     if (stopped & StopPolling)
@@ -21,6 +25,7 @@ void WindowSuite::closeWindow()
 {
     probe.reset();
     window.reset();
+    QDesktopServices::unsetUrlHandler(QStringLiteral("http"));
     WindowProbe::privateModeRequested() = false;
     WindowProbe::chordKeys() = 0;
 }
@@ -35,6 +40,12 @@ void WindowSuite::selectUnit(const QString &address, const QString &model)
                                      || (probe->status().modelToken == model
                                          && probe->ui().m_cmbAssembly->currentText() == model)),
                              5000);
+}
+
+void WindowSuite::openUrl(const QUrl &url)
+{
+    openedUrls << url;
+    urlsOpenedAt << QDateTime::currentDateTime();
 }
 
 void WindowSuite::showWindow()

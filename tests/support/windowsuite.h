@@ -2,16 +2,19 @@
 
 #include "support/windowprobe.h"
 
+#include <QDateTime>
 #include <QHostAddress>
 #include <QObject>
+#include <QUrl>
 
 #include <memory>
 
 // What every suite that drives the window starts from: a window of its own
 // for each case, with its probe, the timers stopped whose ticks the case
 // gives by hand, and a way to select a unit and wait until the window shows
-// its reply. A suite derives from it and calls openWindow() and closeWindow()
-// from its own init() and cleanup().
+// its reply. While a window is open, the suite plays the desktop: the URLs
+// the window opens are recorded, never opened. A suite derives from it and
+// calls openWindow() and closeWindow() from its own init() and cleanup().
 class WindowSuite : public QObject
 {
     Q_OBJECT
@@ -30,6 +33,9 @@ public:
         StopChecklist = 4,
     };
     Q_DECLARE_FLAGS(Stopped, Stop)
+
+public slots:
+    void openUrl(const QUrl &url);
 
 protected:
     // Builds a new window, after closing any earlier one, and stops the
@@ -53,6 +59,8 @@ protected:
 
     std::unique_ptr<HVTKUtilities> window;
     std::unique_ptr<WindowProbe> probe;
+    QList<QUrl> openedUrls;
+    QList<QDateTime> urlsOpenedAt;
 };
 
 Q_DECLARE_OPERATORS_FOR_FLAGS(WindowSuite::Stopped)
