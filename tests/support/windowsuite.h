@@ -15,6 +15,7 @@
 // its reply. While a window is open, the suite plays the desktop: the URLs
 // the window opens are recorded, never opened. A suite derives from it and
 // calls openWindow() and closeWindow() from its own init() and cleanup().
+// It has no private slots: Qt Test would run them in every suite as cases.
 class WindowSuite : public QObject
 {
     Q_OBJECT
@@ -35,7 +36,7 @@ public:
     Q_DECLARE_FLAGS(Stopped, Stop)
 
 public slots:
-    void openUrl(const QUrl &url);
+    void openUrl(const QUrl &url); // the desktop's http handler
 
 protected:
     // Builds a new window, after closing any earlier one, and stops the
