@@ -4,7 +4,6 @@
 #include "discovery/scanmask.h"
 #include "discovery/unitanswers.h"
 
-#include <QHash>
 #include <QListWidgetItem>
 #include <QNetworkDatagram>
 #include <QTimer>
@@ -44,6 +43,24 @@ int sortedRow(const QListWidget &list, const QString &text)
     return low;
 }
 
+void refreshLine(QListWidgetItem &line)
+{
+    line.setData(Qt::UserRole, UnitAnswers::FreshAge);
+    line.setForeground(Qt::black);
+}
+
+// After every change to the list the view lays out all its lines again and
+// asks each for its size. A line's text never changes, so its size is taken
+// once, as the view would take it, and kept with the line: the view then
+// reads it instead of laying out the text of thousands of lines each time.
+void listNewLine(QListWidget &list, int row, const QString &text)
+{
+    QListWidgetItem *line = new DetectedUnitLine(text);
+    list.insertItem(row, line);
+    line->setData(Qt::SizeHintRole, list.sizeHintForIndex(list.model()->index(row, 0)));
+    line->setData(Qt::UserRole, UnitAnswers::FreshAge);
+}
+
 } // namespace
 
 void HVTKUtilities::scanNetwork()
@@ -72,38 +89,26 @@ void HVTKUtilities::scanNetwork()
     m_sockBroadcast->writeDatagram(query, QHostAddress(broadcast), CommandText::UnitPort);
 }
 
-// A broadcast may be answered by a thousand units at once. Each notification
-// takes every answer already waiting (up to a bound, so the window stays
-// responsive under a flood), finds existing lines through one index instead
-// of a search per answer, and puts a new line straight into its sorted place
-// instead of sorting the whole list: a refreshed line keeps its text, hence
-// its place. The list ends as if each datagram had been handled and sorted on
-// its own.
+// A broadcast may be answered by a thousand units at once, and strays may
+// flood the port. Each notification takes every answer already waiting (up to
+// a bound, so the window stays responsive under a flood). The list is always
+// sorted, so one binary search finds a refreshed line or else the place of a
+// new one, which goes straight there instead of sorting the whole list. The
+// list ends as if each datagram had been handled and sorted on its own.
 void HVTKUtilities::readPendingBroadcastResponse()
 {
     QListWidget *list = ui.m_lstDetectedUnits;
-    QHash<QString, QListWidgetItem *> lines;
     for (int read = 0; read < MaxAnswersPerNotification && m_sockBroadcast->hasPendingDatagrams(); ++read) {
         const QNetworkDatagram answer = m_sockBroadcast->receiveDatagram();
         if (!UnitAnswers::isUnitAnswer(answer.data()))
             continue;
-        if (lines.isEmpty() && list->count() > 0) {
-            lines.reserve(list->count());
-            for (int row = 0; row < list->count(); ++row)
-                lines.insert(list->item(row)->text(), list->item(row));
-        }
         m_nScanStep |= ScanMask::FrozenBit;
         const QString text = UnitAnswers::lineText(answer.senderAddress(), answer.data());
-        QListWidgetItem *line = lines.value(text);
-        if (line) {
-            line->setData(Qt::UserRole, UnitAnswers::FreshAge);
-            line->setForeground(Qt::black);
-            continue;
-        }
-        line = new DetectedUnitLine(text);
-        list->insertItem(sortedRow(*list, text), line);
-        line->setData(Qt::UserRole, UnitAnswers::FreshAge);
-        lines.insert(text, line);
+        const int row = sortedRow(*list, text);
+        if (row < list->count() && list->item(row)->text() == text)
+            refreshLine(*list->item(row));
+        else
+            listNewLine(*list, row, text);
     }
     showDetectedUnitCount();
 }

@@ -6,6 +6,7 @@
 #include <QNetworkDatagram>
 #include <QUdpSocket>
 
+#include <map>
 #include <memory>
 
 // The discovery scan end to end: the real window broadcasts on the private
@@ -28,6 +29,7 @@ private slots:
     void linesAge();
     void countFollowsLinesThatGo();
     void plainStringOrder();
+    void linesLaidOutAsPlainList();
     void userAddressRestartsStepping();
     void focusKeepsMaskField();
     void typedMaskStays();
@@ -43,6 +45,7 @@ private:
     SimulatedUnit *addUnit(const QString &address, const QString &mask = QStringLiteral("255.255.255.0"));
     QListWidget *list() { return probe->ui().m_lstDetectedUnits; }
     QListWidgetItem *line(const QString &address) const;
+    QStringList lineTexts();
     int age(const QString &address) const;
     bool isRed(const QString &address) const;
     void waitForAnswer(const QString &address);
@@ -109,6 +112,23 @@ private:
     QUdpSocket m_socket;
 };
 
+// Datagrams sent to the discovery port as fast as the sockets take them, as
+// strays or many units would answer at once: (sender, bytes) in order.
+using Answer = QPair<QString, QByteArray>;
+void sendToDiscoveryPort(const QList<Answer> &answers)
+{
+    std::map<QString, std::unique_ptr<QUdpSocket>> senders;
+    for (const Answer &answer : answers) {
+        std::unique_ptr<QUdpSocket> &sender = senders[answer.first];
+        if (!sender) {
+            sender = std::make_unique<QUdpSocket>();
+            QVERIFY(sender->bind(QHostAddress(answer.first)));
+        }
+        QCOMPARE(sender->writeDatagram(answer.second, QHostAddress(QStringLiteral("192.168.0.17")), 1235),
+                 qint64(answer.second.size()));
+    }
+}
+
 int countOf(const QList<QByteArray> &datagrams, const QByteArray &wanted)
 {
     return int(std::count(datagrams.cbegin(), datagrams.cend(), wanted));
@@ -162,6 +182,14 @@ QListWidgetItem *TestDiscovery::line(const QString &address) const
             return units->item(row);
     }
     return nullptr;
+}
+
+QStringList TestDiscovery::lineTexts()
+{
+    QStringList texts;
+    for (int row = 0; row < list()->count(); ++row)
+        texts << list()->item(row)->text();
+    return texts;
 }
 
 int TestDiscovery::age(const QString &address) const
@@ -427,6 +455,33 @@ void TestDiscovery::plainStringOrder()
                                  "192.168.0.9      " + QString::fromUtf8(nine->versionText()),
                                  "192.168.0.9      Halvo v1.00"}));
     QCOMPARE(probe->ui().m_lblDiscoveredUnitCount->text(), QStringLiteral("Found: 4"));
+}
+
+// The list lays its lines out exactly as a plain list of the same texts
+// would: the widest line sets how far the list scrolls, and a line of two
+// text lines is as tall as two.
+void TestDiscovery::linesLaidOutAsPlainList()
+{
+    tick();
+    const QList<Answer> answers{
+        {QStringLiteral("192.168.0.31"), "HV4K v2.09\r"},
+        {QStringLiteral("192.168.0.32"), "TK12X v2.12 and a good deal more text than a unit sends\r"},
+        {QStringLiteral("192.168.0.33"), "Halvo v1.00\r"},
+        {QStringLiteral("192.168.0.34"), "HV4K v2.09\nsecond line\r"},
+        {QStringLiteral("192.168.0.35"), "TK\r"},
+    };
+    sendToDiscoveryPort(answers);
+    QTRY_COMPARE(list()->count(), answers.size());
+
+    QListWidget plain;
+    plain.setFont(list()->font());
+    plain.resize(list()->size());
+    plain.addItems(lineTexts());
+    for (int row = 0; row < list()->count(); ++row)
+        QCOMPARE(list()->visualItemRect(list()->item(row)), plain.visualItemRect(plain.item(row)));
+    QCOMPARE(list()->horizontalScrollBar()->maximum(), plain.horizontalScrollBar()->maximum());
+    QVERIFY(list()->horizontalScrollBar()->maximum() > 0); // the long line is wider than the list
+    QVERIFY(list()->visualItemRect(list()->item(3)).height() > list()->visualItemRect(list()->item(2)).height());
 }
 
 // A typed address restarts the stepping; the list empties at the first tick
