@@ -17,7 +17,13 @@ constexpr int ScanInterval = 2000;
 constexpr int BroadcastReceiveBufferBytes = 4 * 1024 * 1024;
 constexpr int MaxAnswersPerNotification = 512;
 
-// Lines sort by plain string order of their text, whatever the locale.
+// A line of the detected-unit list; lines sort by plain string order of
+// their text, whatever the locale. A line keeps its age (the user-role data)
+// and its text colour itself and changes them without telling the list's
+// model: the model would look up the line's row for every change, and after
+// lines were put in above the line that is a search through the whole list,
+// so a scan tick over thousands of lines took a search for each. Whoever
+// changes a line's colour repaints the list.
 class DetectedUnitLine : public QListWidgetItem
 {
 public:
@@ -26,6 +32,27 @@ public:
     {
         return text() < other.text();
     }
+    QVariant data(int role) const override
+    {
+        if (role == Qt::UserRole)
+            return m_age;
+        if (role == Qt::ForegroundRole)
+            return m_foreground;
+        return QListWidgetItem::data(role);
+    }
+    void setData(int role, const QVariant &value) override
+    {
+        if (role == Qt::UserRole)
+            m_age = value;
+        else if (role == Qt::ForegroundRole)
+            m_foreground = value;
+        else
+            QListWidgetItem::setData(role, value);
+    }
+
+private:
+    QVariant m_age;
+    QVariant m_foreground;
 };
 
 // The row at which a line with `text` keeps the sorted list sorted.
@@ -43,10 +70,14 @@ int sortedRow(const QListWidget &list, const QString &text)
     return low;
 }
 
-void refreshLine(QListWidgetItem &line)
+// Marks a line answered again; returns whether its colour changed.
+bool refreshLine(QListWidgetItem &line)
 {
+    const QVariant black = QBrush(Qt::black);
+    const bool recoloured = line.data(Qt::ForegroundRole) != black;
     line.setData(Qt::UserRole, UnitAnswers::FreshAge);
-    line.setForeground(Qt::black);
+    line.setData(Qt::ForegroundRole, black);
+    return recoloured;
 }
 
 // After every change to the list the view lays out all its lines again and
@@ -98,6 +129,7 @@ void HVTKUtilities::scanNetwork()
 void HVTKUtilities::readPendingBroadcastResponse()
 {
     QListWidget *list = ui.m_lstDetectedUnits;
+    bool recoloured = false;
     for (int read = 0; read < MaxAnswersPerNotification && m_sockBroadcast->hasPendingDatagrams(); ++read) {
         const QNetworkDatagram answer = m_sockBroadcast->receiveDatagram();
         if (!UnitAnswers::isUnitAnswer(answer.data()))
@@ -106,10 +138,12 @@ void HVTKUtilities::readPendingBroadcastResponse()
         const QString text = UnitAnswers::lineText(answer.senderAddress(), answer.data());
         const int row = sortedRow(*list, text);
         if (row < list->count() && list->item(row)->text() == text)
-            refreshLine(*list->item(row));
+            recoloured |= refreshLine(*list->item(row));
         else
             listNewLine(*list, row, text);
     }
+    if (recoloured)
+        list->viewport()->update();
     showDetectedUnitCount();
 }
 
@@ -132,6 +166,7 @@ void HVTKUtilities::ageDetectedUnits()
 {
     QListWidget *list = ui.m_lstDetectedUnits;
     bool removed = false;
+    bool recoloured = false;
     for (int row = list->count() - 1; row >= 0; --row) {
         QListWidgetItem *line = list->item(row);
         const UnitAnswers::TickAgeing ageing = UnitAnswers::ageOnTick(line->data(Qt::UserRole).toInt());
@@ -142,8 +177,11 @@ void HVTKUtilities::ageDetectedUnits()
         }
         if (ageing.turnRed)
             line->setForeground(Qt::red);
+        recoloured |= ageing.turnRed;
         line->setData(Qt::UserRole, ageing.age);
     }
+    if (recoloured)
+        list->viewport()->update();
     // The count also follows lines that go, so a silent network shows none.
     if (removed)
         showDetectedUnitCount();

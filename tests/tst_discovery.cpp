@@ -29,6 +29,7 @@ private slots:
     void linesAge();
     void countFollowsLinesThatGo();
     void plainStringOrder();
+    void burstOfAnswers();
     void linesLaidOutAsPlainList();
     void userAddressRestartsStepping();
     void focusKeepsMaskField();
@@ -46,6 +47,8 @@ private:
     QListWidget *list() { return probe->ui().m_lstDetectedUnits; }
     QListWidgetItem *line(const QString &address) const;
     QStringList lineTexts();
+    QStringList linesOfAge(int age);
+    QStringList redLines();
     int age(const QString &address) const;
     bool isRed(const QString &address) const;
     void waitForAnswer(const QString &address);
@@ -129,6 +132,26 @@ void sendToDiscoveryPort(const QList<Answer> &answers)
     }
 }
 
+QString lineFor(const Answer &answer)
+{
+    return answer.first.leftJustified(17) + QString::fromUtf8(answer.second);
+}
+
+// Counts the paintings of a widget.
+class PaintCounter : public QObject
+{
+public:
+    explicit PaintCounter(QWidget *widget) { widget->installEventFilter(this); }
+    int paints = 0;
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        paints += event->type() == QEvent::Paint;
+        return false;
+    }
+};
+
 int countOf(const QList<QByteArray> &datagrams, const QByteArray &wanted)
 {
     return int(std::count(datagrams.cbegin(), datagrams.cend(), wanted));
@@ -189,6 +212,26 @@ QStringList TestDiscovery::lineTexts()
     QStringList texts;
     for (int row = 0; row < list()->count(); ++row)
         texts << list()->item(row)->text();
+    return texts;
+}
+
+QStringList TestDiscovery::linesOfAge(int age)
+{
+    QStringList texts;
+    for (int row = 0; row < list()->count(); ++row) {
+        if (list()->item(row)->data(Qt::UserRole).toInt() == age)
+            texts << list()->item(row)->text();
+    }
+    return texts;
+}
+
+QStringList TestDiscovery::redLines()
+{
+    QStringList texts;
+    for (int row = 0; row < list()->count(); ++row) {
+        if (list()->item(row)->foreground().color() == QColor(Qt::red))
+            texts << list()->item(row)->text();
+    }
     return texts;
 }
 
@@ -455,6 +498,62 @@ void TestDiscovery::plainStringOrder()
                                  "192.168.0.9      " + QString::fromUtf8(nine->versionText()),
                                  "192.168.0.9      Halvo v1.00"}));
     QCOMPARE(probe->ui().m_lblDiscoveredUnitCount->text(), QStringLiteral("Found: 4"));
+}
+
+// A burst of answers, many in one notification, repeated ones and junk among
+// them, ends as if each had been handled on its own: one line per text, in
+// order. Lines then age, turn red (and are shown red) and come back black
+// when answered again.
+void TestDiscovery::burstOfAnswers()
+{
+    showWindow();
+    tick(); // as the window's first tick would, it gives the socket room for the burst
+    QList<Answer> burst;
+    QStringList expected;
+    for (int i = 0; i < 240; ++i) {
+        const Answer answer{QStringLiteral("192.168.0.%1").arg(30 + i % 4),
+                            "HV" + QByteArray::number((i * 7) % 90) + " v2.09\r"};
+        burst << answer << Answer{answer.first, QByteArray("R\r")};
+        if (!expected.contains(lineFor(answer)))
+            expected << lineFor(answer);
+    }
+    std::sort(expected.begin(), expected.end());
+    QCOMPARE(expected.size(), 180); // the last 60 answers repeat the first 60
+    sendToDiscoveryPort(burst);
+    QTRY_COMPARE(lineTexts(), expected);
+    QCOMPARE(linesOfAge(5), expected);
+    QCOMPARE(probe->ui().m_lblDiscoveredUnitCount->text(), QStringLiteral("Found: 180"));
+
+    tick();
+    QCOMPARE(linesOfAge(4), expected);
+    QCOMPARE(redLines(), QStringList());
+    PaintCounter painted(list()->viewport());
+    QCoreApplication::processEvents(); // what was waiting to be painted
+    painted.paints = 0;
+    tick();
+    QCOMPARE(linesOfAge(3), expected);
+    QCOMPARE(redLines(), expected);
+    QTRY_VERIFY(painted.paints > 0);
+
+    QList<Answer> again;
+    QStringList refreshed;
+    for (int i = 0; i < burst.size(); i += 6) {
+        again << burst[i];
+        if (!refreshed.contains(lineFor(burst[i])))
+            refreshed << lineFor(burst[i]);
+    }
+    std::sort(refreshed.begin(), refreshed.end());
+    QStringList stale = expected;
+    for (const QString &text : refreshed)
+        stale.removeOne(text);
+    QCoreApplication::processEvents();
+    painted.paints = 0;
+    sendToDiscoveryPort(again);
+    QTRY_COMPARE(linesOfAge(5), refreshed);
+    QCOMPARE(lineTexts(), expected);
+    QCOMPARE(linesOfAge(3), stale);
+    QCOMPARE(redLines(), stale);
+    QTRY_VERIFY(painted.paints > 0);
 }
 
 // The list lays its lines out exactly as a plain list of the same texts
