@@ -2,7 +2,7 @@
 //
 //   scripts/private-lan --host 10.20.0.17/22 -- build/bench/bench_discovery \
 //       [--units 1000] [--ticks 6] [--mask 255.255.252.0 | --global]
-//       [--answerer sim | light] [--default-buffer]
+//       [--answerer sim | light] [--default-buffer] [--show]
 //
 // The window scans 10.20.0.0/22 under a typed mask (or "Set Global"); the
 // units answer from 10.20.0.1 upwards. For every scan tick it prints the
@@ -16,6 +16,8 @@
 // --answerer light one socket in a thread that answers for every unit
 // --default-buffer the discovery socket keeps the system's default receive
 //                  buffer, to show what the larger buffer buys
+// --show           shows the window (offscreen), as in use: a hidden list
+//                  view does not lay out its lines
 
 #include "sim/unitsimulator.h"
 #include "support/windowprobe.h"
@@ -194,10 +196,13 @@ int main(int argc, char *argv[])
     const QCommandLineOption globalOption(QStringLiteral("global"), QStringLiteral("Press \"Set Global\" instead of typing a mask."));
     const QCommandLineOption answererOption(QStringLiteral("answerer"), QStringLiteral("sim or light."), QStringLiteral("KIND"), QStringLiteral("sim"));
     const QCommandLineOption bufferOption(QStringLiteral("default-buffer"), QStringLiteral("Keep the default receive buffer."));
-    parser.addOptions({unitsOption, ticksOption, maskOption, globalOption, answererOption, bufferOption});
+    const QCommandLineOption showOption(QStringLiteral("show"), QStringLiteral("Show the window, as in use."));
+    parser.addOptions({unitsOption, ticksOption, maskOption, globalOption, answererOption, bufferOption, showOption});
     parser.process(app);
 
     HVTKUtilities window;
+    if (parser.isSet(showOption))
+        window.show();
     WindowProbe probe(window);
     probe.scanTimer()->stop();
     const QString workstationText = probe.ui().m_txtIP->text();
