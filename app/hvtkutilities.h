@@ -113,6 +113,9 @@ private:
     QString offlineStatusText() const;
     void showFeatureIndicatorsForFirmware();
     QString m_strLastChecklist;
+    // A complete status reply was decoded since the window last went offline;
+    // until then the checklist gives no verdict.
+    bool m_bStatusBlockRead = false;
     QString m_strLastChecklistStyle;
 
     // --- discovery (discovery/) ---
