@@ -1,5 +1,6 @@
 #include "app/hvtkutilities.h"
 
+#include "channel/addresstext.h"
 #include "channel/commandtext.h"
 #include "discovery/scanmask.h"
 #include "discovery/unitanswers.h"
@@ -110,9 +111,9 @@ void HVTKUtilities::scanNetwork()
     const quint32 base = ScanMask::baseAddress(ScanMask::ipv4Value(ui.m_txtIP->text()));
     const quint32 mask = ScanMask::ipv4Value(ui.m_txtScanSM->text());
     const quint32 broadcast = ScanMask::broadcastAddress(base, mask);
-    qDebug("IP: %s", qPrintable(ScanMask::dotted(base)));
-    qDebug("SM: %s", qPrintable(ScanMask::dotted(mask)));
-    qDebug("BC: %s", qPrintable(ScanMask::dotted(broadcast)));
+    qDebug("IP: %s", qPrintable(AddressText::ipv4(base)));
+    qDebug("SM: %s", qPrintable(AddressText::ipv4(mask)));
+    qDebug("BC: %s", qPrintable(AddressText::ipv4(broadcast)));
 
     ageDetectedUnits();
 
