@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/userquestion.h"
 #include "monitor/unitstatus.h"
 #include "ui_hvtkutilities.h"
 
@@ -8,6 +9,7 @@
 #include <QString>
 
 #include <array>
+#include <functional>
 
 class QKeyEvent;
 class QLabel;
@@ -111,6 +113,9 @@ private:
     QString offlineStatusText() const;
     void showFeatureIndicatorsForFirmware();
     QString m_strLastChecklist;
+    // A complete status reply was decoded since the window last went offline;
+    // until then the checklist gives no verdict.
+    bool m_bStatusBlockRead = false;
     QString m_strLastChecklistStyle;
 
     // --- discovery (discovery/) ---
@@ -125,11 +130,15 @@ private:
     // --- commands (commands/) ---
     // The address in m_txtIP, or a null address after showing the invalid-address text.
     QHostAddress commandAddress();
-    // Shows an application-modal message box over the window and returns the
-    // standard button chosen; cautiousButton is both the default and the
-    // Escape button.
-    int askUser(const QString &text, const QString &informativeText, int buttons,
-                int cautiousButton);
+    // The opening every unit command shares: an invalid address in m_txtIP
+    // only shows the refusal; otherwise `confirmed` (when given) is asked and
+    // the command sent as sendCommand sends it. True when it went out.
+    bool sendUnitCommand(const QByteArray &command, const QString &statusText,
+                         int flags = NoCommandFlags,
+                         const std::function<bool()> &confirmed = {});
+    // Every message box of the window: shows the question application-modal
+    // over the window and returns the standard button chosen.
+    int askUser(const UserQuestion &question);
     // The LED intensity the user last moved the slider to; sent when the
     // slider has rested, even if the program moved the slider meanwhile.
     int m_nIntensityToSend = 0;

@@ -3,17 +3,17 @@
 #include "commands/helptexts.h"
 
 #include <QDesktopServices>
-#include <QMessageBox>
 #include <QUrl>
 
 void HVTKUtilities::showAboutMessage()
 {
-    QMessageBox::information(this, HelpText::aboutTitle(), HelpText::aboutText());
+    askUser({HelpText::aboutText(), QString(), QMessageBox::Ok, QMessageBox::NoButton,
+             QMessageBox::Information, HelpText::aboutTitle()});
 }
 
 void HVTKUtilities::on_m_cmdNotes_clicked()
 {
-    askUser(HelpText::notesText(), HelpText::serviceNotes(), QMessageBox::Ok, QMessageBox::Ok);
+    askUser({HelpText::notesText(), HelpText::serviceNotes(), QMessageBox::Ok, QMessageBox::Ok});
 }
 
 void HVTKUtilities::on_m_cmdWebSrv_clicked()

@@ -2,66 +2,59 @@
 
 #include "channel/commandtext.h"
 
-#include <QMessageBox>
+namespace {
+
+UserQuestion rebootQuestion()
+{
+    return {HVTKUtilities::tr("Are you sure?"), QString(), QMessageBox::Yes | QMessageBox::No,
+            QMessageBox::No};
+}
+
+UserQuestion loadDefaultsQuestion()
+{
+    return {HVTKUtilities::tr("THIS WILL ERASE ALL THE USER SETTINGS!!!"),
+            HVTKUtilities::tr("Please confirm."), QMessageBox::RestoreDefaults | QMessageBox::Abort,
+            QMessageBox::Abort};
+}
+
+} // namespace
 
 void HVTKUtilities::ledStateToggle()
 {
-    const QHostAddress unit = commandAddress();
-    if (unit.isNull())
-        return;
-    sendCommand(unit, CommandText::ledStateToggle(m_nLEDToggleStep), tr("Status: Toggling LEDs..."));
-    m_nLEDToggleStep = CommandText::nextLedToggleStep(m_nLEDToggleStep, m_nLedCount);
+    if (sendUnitCommand(CommandText::ledStateToggle(m_nLEDToggleStep), tr("Status: Toggling LEDs...")))
+        m_nLEDToggleStep = CommandText::nextLedToggleStep(m_nLEDToggleStep, m_nLedCount);
 }
 
 void HVTKUtilities::sonalertTest()
 {
-    const QHostAddress unit = commandAddress();
-    if (unit.isNull())
-        return;
-    sendCommand(unit, CommandText::ringerTest(), tr("Status: Sonalert test..."));
+    sendUnitCommand(CommandText::ringerTest(), tr("Status: Sonalert test..."));
 }
 
 void HVTKUtilities::muteHandsetToggle()
 {
-    const QHostAddress unit = commandAddress();
-    if (unit.isNull())
-        return;
-    sendCommand(unit, CommandText::handsetMute(m_unitStatus.handsetMuted),
-                tr("Status: Handset mute..."));
+    sendUnitCommand(CommandText::handsetMute(m_unitStatus.handsetMuted), tr("Status: Handset mute..."));
 }
 
+// In private mode, the production line's, the two erasing commands ask nothing.
 void HVTKUtilities::reboot()
 {
-    const QHostAddress unit = commandAddress();
-    if (unit.isNull())
-        return;
-    if (!m_bPrivateMode
-        && askUser(tr("Are you sure?"), QString(), QMessageBox::Yes | QMessageBox::No,
-                   QMessageBox::No)
-               != QMessageBox::Yes)
-        return;
-    sendCommand(unit, CommandText::reboot(), tr("Status: Rebooting..."), RestartPending);
+    const auto confirmed = [this] {
+        return m_bPrivateMode || askUser(rebootQuestion()) == QMessageBox::Yes;
+    };
+    sendUnitCommand(CommandText::reboot(), tr("Status: Rebooting..."), RestartPending, confirmed);
 }
 
 void HVTKUtilities::loadDefaults()
 {
-    const QHostAddress unit = commandAddress();
-    if (unit.isNull())
-        return;
-    if (!m_bPrivateMode
-        && askUser(tr("THIS WILL ERASE ALL THE USER SETTINGS!!!"), tr("Please confirm."),
-                   QMessageBox::RestoreDefaults | QMessageBox::Abort, QMessageBox::Abort)
-               != QMessageBox::RestoreDefaults)
-        return;
-    sendCommand(unit, CommandText::loadDefaults(),
-                tr("Status: Defaulting settings and rebooting..."), DefaultsPending);
+    const auto confirmed = [this] {
+        return m_bPrivateMode || askUser(loadDefaultsQuestion()) == QMessageBox::RestoreDefaults;
+    };
+    sendUnitCommand(CommandText::loadDefaults(), tr("Status: Defaulting settings and rebooting..."),
+                    DefaultsPending, confirmed);
 }
 
 void HVTKUtilities::firmwareUpdateMode()
 {
-    const QHostAddress unit = commandAddress();
-    if (unit.isNull())
-        return;
-    sendCommand(unit, CommandText::firmwareUpdateMode(), tr("Status: Entering bootloader..."),
-                FirmwareUpdatePending);
+    sendUnitCommand(CommandText::firmwareUpdateMode(), tr("Status: Entering bootloader..."),
+                    FirmwareUpdatePending);
 }

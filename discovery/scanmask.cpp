@@ -1,7 +1,5 @@
 #include "discovery/scanmask.h"
 
-#include "channel/addresstext.h"
-
 #include <QHostAddress>
 
 namespace ScanMask {
@@ -36,11 +34,6 @@ quint32 baseAddress(quint32 unitAddress)
 quint32 broadcastAddress(quint32 base, quint32 mask)
 {
     return base | ~mask;
-}
-
-QString dotted(quint32 address)
-{
-    return AddressText::ipv4(address);
 }
 
 } // namespace ScanMask

@@ -27,7 +27,5 @@ quint32 ipv4Value(const QString &text);
 quint32 baseAddress(quint32 unitAddress);
 // base OR (NOT mask).
 quint32 broadcastAddress(quint32 base, quint32 mask);
-// Dotted form of an IPv4 value.
-QString dotted(quint32 address);
 
 } // namespace ScanMask

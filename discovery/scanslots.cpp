@@ -1,10 +1,10 @@
 #include "app/hvtkutilities.h"
 
+#include "channel/addresstext.h"
 #include "channel/commandtext.h"
 #include "discovery/scanmask.h"
 #include "discovery/unitanswers.h"
 
-#include <QHash>
 #include <QListWidgetItem>
 #include <QNetworkDatagram>
 #include <QTimer>
@@ -18,7 +18,13 @@ constexpr int ScanInterval = 2000;
 constexpr int BroadcastReceiveBufferBytes = 4 * 1024 * 1024;
 constexpr int MaxAnswersPerNotification = 512;
 
-// Lines sort by plain string order of their text, whatever the locale.
+// A line of the detected-unit list; lines sort by plain string order of
+// their text, whatever the locale. A line keeps its age (the user-role data)
+// and its text colour itself and changes them without telling the list's
+// model: the model would look up the line's row for every change, and after
+// lines were put in above the line that is a search through the whole list,
+// so a scan tick over thousands of lines took a search for each. Whoever
+// changes a line's colour repaints the list.
 class DetectedUnitLine : public QListWidgetItem
 {
 public:
@@ -27,6 +33,27 @@ public:
     {
         return text() < other.text();
     }
+    QVariant data(int role) const override
+    {
+        if (role == Qt::UserRole)
+            return m_age;
+        if (role == Qt::ForegroundRole)
+            return m_foreground;
+        return QListWidgetItem::data(role);
+    }
+    void setData(int role, const QVariant &value) override
+    {
+        if (role == Qt::UserRole)
+            m_age = value;
+        else if (role == Qt::ForegroundRole)
+            m_foreground = value;
+        else
+            QListWidgetItem::setData(role, value);
+    }
+
+private:
+    QVariant m_age;
+    QVariant m_foreground;
 };
 
 // The row at which a line with `text` keeps the sorted list sorted.
@@ -42,6 +69,28 @@ int sortedRow(const QListWidget &list, const QString &text)
             high = middle;
     }
     return low;
+}
+
+// Marks a line answered again; returns whether its colour changed.
+bool refreshLine(QListWidgetItem &line)
+{
+    const QVariant black = QBrush(Qt::black);
+    const bool recoloured = line.data(Qt::ForegroundRole) != black;
+    line.setData(Qt::UserRole, UnitAnswers::FreshAge);
+    line.setData(Qt::ForegroundRole, black);
+    return recoloured;
+}
+
+// After every change to the list the view lays out all its lines again and
+// asks each for its size. A line's text never changes, so its size is taken
+// once, as the view would take it, and kept with the line: the view then
+// reads it instead of laying out the text of thousands of lines each time.
+void listNewLine(QListWidget &list, int row, const QString &text)
+{
+    QListWidgetItem *line = new DetectedUnitLine(text);
+    list.insertItem(row, line);
+    line->setData(Qt::SizeHintRole, list.sizeHintForIndex(list.model()->index(row, 0)));
+    line->setData(Qt::UserRole, UnitAnswers::FreshAge);
 }
 
 } // namespace
@@ -62,9 +111,9 @@ void HVTKUtilities::scanNetwork()
     const quint32 base = ScanMask::baseAddress(ScanMask::ipv4Value(ui.m_txtIP->text()));
     const quint32 mask = ScanMask::ipv4Value(ui.m_txtScanSM->text());
     const quint32 broadcast = ScanMask::broadcastAddress(base, mask);
-    qDebug("IP: %s", qPrintable(ScanMask::dotted(base)));
-    qDebug("SM: %s", qPrintable(ScanMask::dotted(mask)));
-    qDebug("BC: %s", qPrintable(ScanMask::dotted(broadcast)));
+    qDebug("IP: %s", qPrintable(AddressText::ipv4(base)));
+    qDebug("SM: %s", qPrintable(AddressText::ipv4(mask)));
+    qDebug("BC: %s", qPrintable(AddressText::ipv4(broadcast)));
 
     ageDetectedUnits();
 
@@ -72,39 +121,30 @@ void HVTKUtilities::scanNetwork()
     m_sockBroadcast->writeDatagram(query, QHostAddress(broadcast), CommandText::UnitPort);
 }
 
-// A broadcast may be answered by a thousand units at once. Each notification
-// takes every answer already waiting (up to a bound, so the window stays
-// responsive under a flood), finds existing lines through one index instead
-// of a search per answer, and puts a new line straight into its sorted place
-// instead of sorting the whole list: a refreshed line keeps its text, hence
-// its place. The list ends as if each datagram had been handled and sorted on
-// its own.
+// A broadcast may be answered by a thousand units at once, and strays may
+// flood the port. Each notification takes every answer already waiting (up to
+// a bound, so the window stays responsive under a flood). The list is always
+// sorted, so one binary search finds a refreshed line or else the place of a
+// new one, which goes straight there instead of sorting the whole list. The
+// list ends as if each datagram had been handled and sorted on its own.
 void HVTKUtilities::readPendingBroadcastResponse()
 {
     QListWidget *list = ui.m_lstDetectedUnits;
-    QHash<QString, QListWidgetItem *> lines;
+    bool recoloured = false;
     for (int read = 0; read < MaxAnswersPerNotification && m_sockBroadcast->hasPendingDatagrams(); ++read) {
         const QNetworkDatagram answer = m_sockBroadcast->receiveDatagram();
         if (!UnitAnswers::isUnitAnswer(answer.data()))
             continue;
-        if (lines.isEmpty() && list->count() > 0) {
-            lines.reserve(list->count());
-            for (int row = 0; row < list->count(); ++row)
-                lines.insert(list->item(row)->text(), list->item(row));
-        }
         m_nScanStep |= ScanMask::FrozenBit;
         const QString text = UnitAnswers::lineText(answer.senderAddress(), answer.data());
-        QListWidgetItem *line = lines.value(text);
-        if (line) {
-            line->setData(Qt::UserRole, UnitAnswers::FreshAge);
-            line->setForeground(Qt::black);
-            continue;
-        }
-        line = new DetectedUnitLine(text);
-        list->insertItem(sortedRow(*list, text), line);
-        line->setData(Qt::UserRole, UnitAnswers::FreshAge);
-        lines.insert(text, line);
+        const int row = sortedRow(*list, text);
+        if (row < list->count() && list->item(row)->text() == text)
+            recoloured |= refreshLine(*list->item(row));
+        else
+            listNewLine(*list, row, text);
     }
+    if (recoloured)
+        list->viewport()->update();
     showDetectedUnitCount();
 }
 
@@ -127,6 +167,7 @@ void HVTKUtilities::ageDetectedUnits()
 {
     QListWidget *list = ui.m_lstDetectedUnits;
     bool removed = false;
+    bool recoloured = false;
     for (int row = list->count() - 1; row >= 0; --row) {
         QListWidgetItem *line = list->item(row);
         const UnitAnswers::TickAgeing ageing = UnitAnswers::ageOnTick(line->data(Qt::UserRole).toInt());
@@ -137,8 +178,11 @@ void HVTKUtilities::ageDetectedUnits()
         }
         if (ageing.turnRed)
             line->setForeground(Qt::red);
+        recoloured |= ageing.turnRed;
         line->setData(Qt::UserRole, ageing.age);
     }
+    if (recoloured)
+        list->viewport()->update();
     // The count also follows lines that go, so a silent network shows none.
     if (removed)
         showDetectedUnitCount();

@@ -7,6 +7,7 @@
 // whose low bit sends it as an IPv4-mapped IPv6 address and whose upper bits
 // are a line's age, then the datagram exactly as it would arrive.
 
+#include "channel/addresstext.h"
 #include "discovery/scanmask.h"
 #include "discovery/unitanswers.h"
 
@@ -65,7 +66,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     require((base & 0xff) == 1, "base address ends in .1");
     const quint32 mask = ScanMask::ipv4Value(senderText);
     const quint32 broadcast = ScanMask::broadcastAddress(base, mask);
-    require(ScanMask::ipv4Value(ScanMask::dotted(broadcast)) == broadcast, "dotted form reads back");
+    require(ScanMask::ipv4Value(AddressText::ipv4(broadcast)) == broadcast, "dotted form reads back");
     const quint8 step = ScanMask::nextStep(quint8(age));
     require(step < 8 && ScanMask::ipv4Value(ScanMask::maskText(step)) == (0xffffff00u | ScanMask::lastOctet(step)),
             "mask step text");

@@ -90,7 +90,7 @@ void handleStatusReply(const QString &header, const QByteArray &block, quint8 co
     }
 
     const QString checklist = Checklist::text(status, {assembly.assemblyIndex, profile.ultimoXClass});
-    Checklist::display(checklist, status, profile.ultimoXClass, online, privateMode);
+    Checklist::display(checklist, status, profile.ultimoXClass, online, privateMode, decoded);
     if (UnitPoll::checklistLines(status, assembly).join(QLatin1Char('\n')) + (checklist.isEmpty() ? "" : "\n")
         != checklist)
         std::abort();

@@ -2,6 +2,7 @@
 
 #include "channel/resultcodes.h"
 #include "monitor/assemblyprofiles.h"
+#include "monitor/checklist.h"
 #include "monitor/unitpoll.h"
 
 UnitCheck::UnitCheck(const QHostAddress &address, int assembly, qint64 startedMs)
@@ -53,7 +54,7 @@ void UnitCheck::finish(qint64 nowMs, const QDateTime &time)
 
 bool UnitCheck::ready() const
 {
-    return answered() && m_statusRead && checklist().isEmpty();
+    return answered() && Checklist::releaseReady(m_statusRead, !checklist().isEmpty());
 }
 
 QStringList UnitCheck::checklist() const

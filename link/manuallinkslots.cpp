@@ -5,7 +5,6 @@
 #include "monitor/iopanel.h"
 
 #include <QApplication>
-#include <QMessageBox>
 #include <QThread>
 #include <QTime>
 #include <QTimer>
@@ -174,12 +173,9 @@ void HVTKUtilities::on_m_cmdUALGo_clicked()
     if (destination.isNull())
         return;
 
-    QMessageBox question(this);
-    question.setText(tr("Are you sure?"));
-    question.setInformativeText(tr("Station will reboot and load new connectivity information!!!"));
-    question.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
-    question.setWindowModality(Qt::ApplicationModal);
-    const int answer = question.exec();
+    const int answer = askUser({tr("Are you sure?"),
+                                tr("Station will reboot and load new connectivity information!!!"),
+                                QMessageBox::Yes | QMessageBox::No});
 
     if (!m_bOnline) {
         ui.statusbar->showMessage(tr("Status: Unable to send.  Destination unit appears offline."), 0);

@@ -10,7 +10,6 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPushButton>
 
 namespace {
@@ -44,20 +43,14 @@ void HVTKUtilities::on_m_cmbAssembly_currentIndexChanged(int index)
         return;
 
     if (index != m_nAssembly && m_nAssembly != Assembly::Unknown && Assembly::isCompatibilityModel(index)) {
-        QMessageBox question(this);
-        question.setWindowModality(Qt::ApplicationModal);
-        question.setText(tr("Attempting to select compatibility model."));
         const bool ultimoXChip = m_unitStatus.danteChipModel == QLatin1String("UltimoX2");
-        if (ultimoXChip) {
-            question.setIcon(QMessageBox::Warning);
-            question.setInformativeText(tr("UltimoX chip detected.  Action disallowed."));
-            question.setStandardButtons(QMessageBox::Ok);
-        } else {
-            question.setIcon(QMessageBox::Question);
-            question.setInformativeText(tr("Are you sure this is an Ultimo (NOT UltimoX) assembly?"));
-            question.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
-        }
-        const int answer = question.exec();
+        const QString text = tr("Attempting to select compatibility model.");
+        const int answer = ultimoXChip
+            ? askUser({text, tr("UltimoX chip detected.  Action disallowed."), QMessageBox::Ok,
+                       QMessageBox::NoButton, QMessageBox::Warning})
+            : askUser({text, tr("Are you sure this is an Ultimo (NOT UltimoX) assembly?"),
+                       QMessageBox::Yes | QMessageBox::No, QMessageBox::NoButton,
+                       QMessageBox::Question});
         if (ultimoXChip || answer != QMessageBox::Yes) {
             const SetByProgram setByProgram(m_bAssemblySetByProgram);
             ui.m_cmbAssembly->setCurrentIndex(Assembly::Unknown);

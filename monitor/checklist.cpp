@@ -10,6 +10,7 @@ const char *const OfflineStyleSheet = WindowStyle::OfflineChecklist;
 const char *const YellowStyleSheet = "QTextEdit { background-color : #ffffb2 }";
 const char *const RedStyleSheet = "QTextEdit { background-color : #ffb2b2 }";
 const char *const GreenStyleSheet = "QTextEdit { background-color : #b2ffb2 }";
+const char *const NotJudgedLine = "-WAITING FOR A COMPLETE STATUS REPLY.\n";
 
 namespace {
 
@@ -100,20 +101,27 @@ QString text(const UnitStatus &s, const AssemblyState &assembly)
 }
 
 Display display(const QString &checklistText, const UnitStatus &status, bool ultimoXModel,
-                bool online, bool privateMode)
+                bool online, bool privateMode, bool statusRead)
 {
     if (!online)
         return {true, QString(), QString::fromLatin1(OfflineStyleSheet)};
     if (!privateMode)
         return {false, QString(), QString()};
-    if (checklistText.isEmpty())
+    if (releaseReady(statusRead, !checklistText.isEmpty()))
         return {true, windowText("No issues found.  Release ready."), QString::fromLatin1(GreenStyleSheet)};
+    if (checklistText.isEmpty())
+        return {true, QString::fromLatin1(NotJudgedLine), QString::fromLatin1(RedStyleSheet)};
     // Only the image file is in doubt, and only a look with Dante Controller
     // can tell: a reminder rather than a fault.
     const bool onlyImageToVerify =
         status.conditionFlags == DanteImageMismatch && danteDetailsUnreadable(status, ultimoXModel);
     return {true, checklistText,
             QString::fromLatin1(onlyImageToVerify ? YellowStyleSheet : RedStyleSheet)};
+}
+
+bool releaseReady(bool statusRead, bool anyLineOpen)
+{
+    return statusRead && !anyLineOpen;
 }
 
 } // namespace Checklist

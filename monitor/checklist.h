@@ -28,8 +28,16 @@ struct Display
     QString styleSheet;
 };
 
+// `statusRead`: a complete status reply was decoded since the unit came
+// online. Without one nothing was judged, so the unit is not called ready.
 Display display(const QString &checklistText, const UnitStatus &status, bool ultimoXModel,
-                bool online, bool privateMode);
+                bool online, bool privateMode, bool statusRead);
+
+// A unit may ship only when a complete status reply was read and no line is open.
+bool releaseReady(bool statusRead, bool anyLineOpen);
+
+// The one line shown in place of a verdict while no complete status reply was read.
+extern const char *const NotJudgedLine;
 
 extern const char *const OfflineStyleSheet; // WindowStyle::OfflineChecklist
 extern const char *const YellowStyleSheet;  // #ffffb2: only the image file needs checking

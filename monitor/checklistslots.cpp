@@ -10,7 +10,8 @@ QString HVTKUtilities::displayErrors()
     const QString checklist =
         Checklist::text(m_unitStatus, {m_nAssembly, m_bUltimoXModel});
     const Checklist::Display shown =
-        Checklist::display(checklist, m_unitStatus, m_bUltimoXModel, m_bOnline, m_bPrivateMode);
+        Checklist::display(checklist, m_unitStatus, m_bUltimoXModel, m_bOnline, m_bPrivateMode,
+                           m_bStatusBlockRead);
     if (!shown.touch)
         return QString();
 

@@ -134,6 +134,7 @@ void HVTKUtilities::applyOfflinePresentation()
     ui.statusbar->showMessage(offlineStatusText(), 0);
 
     m_unitStatus.conditionFlags = 0;
+    m_bStatusBlockRead = false;
     m_nInputCount = 0;
     m_nLedCount = 0;
     m_nLEDToggleStep = 1;

@@ -19,6 +19,7 @@ void HVTKUtilities::decodeStatusReply(const QString &header, const QByteArray &b
     // The window came online before this reply's version was known.
     showFeatureIndicatorsForFirmware();
 
+    m_bStatusBlockRead = m_bStatusBlockRead || outcome.blockDecoded;
     if (!outcome.blockDecoded) {
         renderDetailsReport(header, block.size());
         return;

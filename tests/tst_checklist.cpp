@@ -143,6 +143,7 @@ void TestChecklist::display_data()
     QTest::addColumn<bool>("busOnline");
     QTest::addColumn<bool>("online");
     QTest::addColumn<bool>("privateMode");
+    QTest::addColumn<bool>("statusRead");
     QTest::addColumn<bool>("touch");
     QTest::addColumn<QString>("text"); // "*" stands for the checklist itself
     QTest::addColumn<QString>("style");
@@ -152,16 +153,21 @@ void TestChecklist::display_data()
     const QString red = "QTextEdit { background-color : #ffb2b2 }";
     const QString green = "QTextEdit { background-color : #b2ffb2 }";
 
-    QTest::newRow("offline, open conditions") << 0x0100 << true << true << false << true << true << "" << none;
-    QTest::newRow("offline, public") << 0x0100 << true << true << false << false << true << "" << none;
-    QTest::newRow("online public") << 0x0100 << true << true << true << false << false << "" << "";
-    QTest::newRow("nothing open") << 0 << true << true << true << true << true
+    QTest::newRow("offline, open conditions") << 0x0100 << true << true << false << true << true << true << "" << none;
+    QTest::newRow("offline, public") << 0x0100 << true << true << false << false << true << true << "" << none;
+    QTest::newRow("online public") << 0x0100 << true << true << true << false << true << false << "" << "";
+    QTest::newRow("nothing open") << 0 << true << true << true << true << true << true
                                   << "No issues found.  Release ready." << green;
-    QTest::newRow("one open condition") << 0x0100 << true << true << true << true << true << "*" << red;
-    QTest::newRow("only verify image") << 0x2000 << false << false << true << true << true << "*" << yellow;
-    QTest::newRow("verify image and intensity") << 0x2100 << false << false << true << true << true << "*" << red;
-    QTest::newRow("image invalid on ultimox") << 0x2000 << true << false << true << true << true << "*" << red;
-    QTest::newRow("image invalid, bus online") << 0x2000 << false << true << true << true << true << "*" << red;
+    // Nothing open, but no complete status reply was read: no verdict.
+    QTest::newRow("nothing open, no status read") << 0 << true << true << true << true << false << true
+                                                  << "-WAITING FOR A COMPLETE STATUS REPLY.\n" << red;
+    QTest::newRow("open condition, no status read") << 0x0001 << true << true << true << true << false
+                                                    << true << "*" << red;
+    QTest::newRow("one open condition") << 0x0100 << true << true << true << true << true << true << "*" << red;
+    QTest::newRow("only verify image") << 0x2000 << false << false << true << true << true << true << "*" << yellow;
+    QTest::newRow("verify image and intensity") << 0x2100 << false << false << true << true << true << true << "*" << red;
+    QTest::newRow("image invalid on ultimox") << 0x2000 << true << false << true << true << true << true << "*" << red;
+    QTest::newRow("image invalid, bus online") << 0x2000 << false << true << true << true << true << true << "*" << red;
 }
 
 void TestChecklist::display()
@@ -171,6 +177,7 @@ void TestChecklist::display()
     QFETCH(bool, busOnline);
     QFETCH(bool, online);
     QFETCH(bool, privateMode);
+    QFETCH(bool, statusRead);
     QFETCH(bool, touch);
     QFETCH(QString, text);
     QFETCH(QString, style);
@@ -180,7 +187,7 @@ void TestChecklist::display()
     s.ultimoBusOnline = busOnline;
     s.danteImageProduct = QStringLiteral("TESK");
     const QString checklist = Checklist::text(s, {0, ultimoXModel});
-    const Checklist::Display shown = Checklist::display(checklist, s, ultimoXModel, online, privateMode);
+    const Checklist::Display shown = Checklist::display(checklist, s, ultimoXModel, online, privateMode, statusRead);
     QCOMPARE(shown.touch, touch);
     QCOMPARE(shown.text, text == "*" ? checklist : text);
     QCOMPARE(shown.styleSheet, style);

@@ -1,8 +1,12 @@
+#include "channel/commandtext.h"
+#include "monitor/assemblyprofiles.h"
 #include "sim/unitsimulator.h"
 #include "support/windowsuite.h"
 
 #include <QtTest>
 #include <QtWidgets>
+#include <QNetworkDatagram>
+#include <QUdpSocket>
 
 // What the window shows of a unit: the details report and version label, the
 // readiness checklist in the details box, and, end to end with a simulated
@@ -33,6 +37,7 @@ private slots:
     void simulatedUnitNamesStayText();
     void simulatedUnitPanel();
     void simulatedUnitShortReply();
+    void acknowledgingUnitIsNotJudged();
 
 private:
     void goOnlinePrivate(quint16 conditions);
@@ -60,6 +65,7 @@ void TestDetailsView::goOnlinePrivate(quint16 conditions)
     probe->online() = true;
     probe->privateMode() = true;
     probe->status().conditionFlags = conditions;
+    probe->statusBlockRead() = true;
 }
 
 void TestDetailsView::pollSimulatedUnit()
@@ -231,6 +237,32 @@ void TestDetailsView::simulatedUnitShortReply()
     unit->setStatusReplyLength(240);
     QTRY_VERIFY_WITH_TIMEOUT(probe->ui().m_lblInfo->text().contains(QStringLiteral("Received:</td><td>208 bytes")), 3000);
     QCOMPARE(WindowProbe::versionLabel()->text(), QStringLiteral("HV4K v2.09"));
+}
+
+// A unit that answers every poll with "R" but never with its status: choosing
+// its assembly leaves no condition open, yet nothing of it was judged.
+void TestDetailsView::acknowledgingUnitIsNotJudged()
+{
+    QUdpSocket acknowledger;
+    QVERIFY(acknowledger.bind(UnitAddress, CommandText::UnitPort));
+    connect(&acknowledger, &QUdpSocket::readyRead, &acknowledger, [&acknowledger] {
+        while (acknowledger.hasPendingDatagrams()) {
+            const QNetworkDatagram poll = acknowledger.receiveDatagram();
+            acknowledger.writeDatagram("R\r", poll.senderAddress(), quint16(poll.senderPort()));
+        }
+    });
+    probe->privateMode() = true;
+    // As a judged unit watched before leaves the window.
+    probe->online() = true;
+    probe->statusBlockRead() = true;
+    probe->ui().m_txtIP->setText(UnitAddress.toString());
+    QTRY_VERIFY_WITH_TIMEOUT(!probe->statusBlockRead() && probe->online(), 3000);
+    probe->ui().m_cmbAssembly->setCurrentIndex(Assembly::names().indexOf(QStringLiteral("HV4K")));
+    QCOMPARE(probe->status().conditionFlags, quint16(0));
+
+    QTextEdit *box = probe->ui().m_txtDetails;
+    QTRY_COMPARE_WITH_TIMEOUT(box->toPlainText(), QStringLiteral("-WAITING FOR A COMPLETE STATUS REPLY.\n"), 1000);
+    QCOMPARE(box->styleSheet(), QStringLiteral("QTextEdit { background-color : #ffb2b2 }"));
 }
 
 QTEST_MAIN(TestDetailsView)

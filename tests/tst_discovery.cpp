@@ -5,6 +5,7 @@
 #include <QtTest>
 #include <QtWidgets>
 
+#include <map>
 #include <memory>
 
 // The discovery scan end to end: the real window broadcasts on the private
@@ -27,6 +28,8 @@ private slots:
     void linesAge();
     void countFollowsLinesThatGo();
     void plainStringOrder();
+    void burstOfAnswers();
+    void linesLaidOutAsPlainList();
     void userAddressRestartsStepping();
     void focusKeepsMaskField();
     void typedMaskStays();
@@ -42,6 +45,9 @@ private:
     SimulatedUnit *addUnit(const QString &address, const QString &mask = QStringLiteral("255.255.255.0"));
     QListWidget *list() { return probe->ui().m_lstDetectedUnits; }
     QListWidgetItem *line(const QString &address) const;
+    QStringList lineTexts();
+    QStringList linesOfAge(int age);
+    QStringList redLines();
     int age(const QString &address) const;
     bool isRed(const QString &address) const;
     void waitForAnswer(const QString &address);
@@ -85,6 +91,43 @@ QStringList destinations(const DatagramCapture &watcher)
         result << QHostAddress(datagram.destination.toIPv4Address()).toString();
     return result;
 }
+
+// Datagrams sent to the discovery port as fast as the sockets take them, as
+// strays or many units would answer at once: (sender, bytes) in order.
+using Answer = QPair<QString, QByteArray>;
+void sendToDiscoveryPort(const QList<Answer> &answers)
+{
+    std::map<QString, std::unique_ptr<QUdpSocket>> senders;
+    for (const Answer &answer : answers) {
+        std::unique_ptr<QUdpSocket> &sender = senders[answer.first];
+        if (!sender) {
+            sender = std::make_unique<QUdpSocket>();
+            QVERIFY(sender->bind(QHostAddress(answer.first)));
+        }
+        QCOMPARE(sender->writeDatagram(answer.second, QHostAddress(QStringLiteral("192.168.0.17")), 1235),
+                 qint64(answer.second.size()));
+    }
+}
+
+QString lineFor(const Answer &answer)
+{
+    return answer.first.leftJustified(17) + QString::fromUtf8(answer.second);
+}
+
+// Counts the paintings of a widget.
+class PaintCounter : public QObject
+{
+public:
+    explicit PaintCounter(QWidget *widget) { widget->installEventFilter(this); }
+    int paints = 0;
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        paints += event->type() == QEvent::Paint;
+        return false;
+    }
+};
 
 int countOf(const QList<QByteArray> &datagrams, const QByteArray &wanted)
 {
@@ -136,6 +179,34 @@ QListWidgetItem *TestDiscovery::line(const QString &address) const
             return units->item(row);
     }
     return nullptr;
+}
+
+QStringList TestDiscovery::lineTexts()
+{
+    QStringList texts;
+    for (int row = 0; row < list()->count(); ++row)
+        texts << list()->item(row)->text();
+    return texts;
+}
+
+QStringList TestDiscovery::linesOfAge(int age)
+{
+    QStringList texts;
+    for (int row = 0; row < list()->count(); ++row) {
+        if (list()->item(row)->data(Qt::UserRole).toInt() == age)
+            texts << list()->item(row)->text();
+    }
+    return texts;
+}
+
+QStringList TestDiscovery::redLines()
+{
+    QStringList texts;
+    for (int row = 0; row < list()->count(); ++row) {
+        if (list()->item(row)->foreground().color() == QColor(Qt::red))
+            texts << list()->item(row)->text();
+    }
+    return texts;
 }
 
 int TestDiscovery::age(const QString &address) const
@@ -394,6 +465,89 @@ void TestDiscovery::plainStringOrder()
                                  "192.168.0.9      " + QString::fromUtf8(nine->versionText()),
                                  "192.168.0.9      Halvo v1.00"}));
     QCOMPARE(probe->ui().m_lblDiscoveredUnitCount->text(), QStringLiteral("Found: 4"));
+}
+
+// A burst of answers, many in one notification, repeated ones and junk among
+// them, ends as if each had been handled on its own: one line per text, in
+// order. Lines then age, turn red (and are shown red) and come back black
+// when answered again.
+void TestDiscovery::burstOfAnswers()
+{
+    showWindow();
+    tick(); // as the window's first tick would, it gives the socket room for the burst
+    QList<Answer> burst;
+    QStringList expected;
+    for (int i = 0; i < 240; ++i) {
+        const Answer answer{QStringLiteral("192.168.0.%1").arg(30 + i % 4),
+                            "HV" + QByteArray::number((i * 7) % 90) + " v2.09\r"};
+        burst << answer << Answer{answer.first, QByteArray("R\r")};
+        if (!expected.contains(lineFor(answer)))
+            expected << lineFor(answer);
+    }
+    std::sort(expected.begin(), expected.end());
+    QCOMPARE(expected.size(), 180); // the last 60 answers repeat the first 60
+    sendToDiscoveryPort(burst);
+    QTRY_COMPARE(lineTexts(), expected);
+    QCOMPARE(linesOfAge(5), expected);
+    QCOMPARE(probe->ui().m_lblDiscoveredUnitCount->text(), QStringLiteral("Found: 180"));
+
+    tick();
+    QCOMPARE(linesOfAge(4), expected);
+    QCOMPARE(redLines(), QStringList());
+    PaintCounter painted(list()->viewport());
+    QCoreApplication::processEvents(); // what was waiting to be painted
+    painted.paints = 0;
+    tick();
+    QCOMPARE(linesOfAge(3), expected);
+    QCOMPARE(redLines(), expected);
+    QTRY_VERIFY(painted.paints > 0);
+
+    QList<Answer> again;
+    QStringList refreshed;
+    for (int i = 0; i < burst.size(); i += 6) {
+        again << burst[i];
+        if (!refreshed.contains(lineFor(burst[i])))
+            refreshed << lineFor(burst[i]);
+    }
+    std::sort(refreshed.begin(), refreshed.end());
+    QStringList stale = expected;
+    for (const QString &text : refreshed)
+        stale.removeOne(text);
+    QCoreApplication::processEvents();
+    painted.paints = 0;
+    sendToDiscoveryPort(again);
+    QTRY_COMPARE(linesOfAge(5), refreshed);
+    QCOMPARE(lineTexts(), expected);
+    QCOMPARE(linesOfAge(3), stale);
+    QCOMPARE(redLines(), stale);
+    QTRY_VERIFY(painted.paints > 0);
+}
+
+// The list lays its lines out exactly as a plain list of the same texts
+// would: the widest line sets how far the list scrolls, and a line of two
+// text lines is as tall as two.
+void TestDiscovery::linesLaidOutAsPlainList()
+{
+    tick();
+    const QList<Answer> answers{
+        {QStringLiteral("192.168.0.31"), "HV4K v2.09\r"},
+        {QStringLiteral("192.168.0.32"), "TK12X v2.12 and a good deal more text than a unit sends\r"},
+        {QStringLiteral("192.168.0.33"), "Halvo v1.00\r"},
+        {QStringLiteral("192.168.0.34"), "HV4K v2.09\nsecond line\r"},
+        {QStringLiteral("192.168.0.35"), "TK\r"},
+    };
+    sendToDiscoveryPort(answers);
+    QTRY_COMPARE(list()->count(), answers.size());
+
+    QListWidget plain;
+    plain.setFont(list()->font());
+    plain.resize(list()->size());
+    plain.addItems(lineTexts());
+    for (int row = 0; row < list()->count(); ++row)
+        QCOMPARE(list()->visualItemRect(list()->item(row)), plain.visualItemRect(plain.item(row)));
+    QCOMPARE(list()->horizontalScrollBar()->maximum(), plain.horizontalScrollBar()->maximum());
+    QVERIFY(list()->horizontalScrollBar()->maximum() > 0); // the long line is wider than the list
+    QVERIFY(list()->visualItemRect(list()->item(3)).height() > list()->visualItemRect(list()->item(2)).height());
 }
 
 // A typed address restarts the stepping; the list empties at the first tick

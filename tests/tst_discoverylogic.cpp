@@ -1,3 +1,4 @@
+#include "channel/addresstext.h"
 #include "discovery/scanmask.h"
 #include "discovery/unitanswers.h"
 
@@ -47,7 +48,7 @@ void TestDiscoveryLogic::maskSteps()
     QFETCH(int, step);
     QFETCH(QString, mask);
     QCOMPARE(ScanMask::maskText(quint8(step)), mask);
-    QCOMPARE(ScanMask::dotted(0xFFFFFF00u | ScanMask::lastOctet(quint8(step))), mask);
+    QCOMPARE(AddressText::ipv4(0xFFFFFF00u | ScanMask::lastOctet(quint8(step))), mask);
 }
 
 void TestDiscoveryLogic::stepWrapsAfterSeven()
@@ -105,8 +106,8 @@ void TestDiscoveryLogic::broadcastAddress()
     QFETCH(QString, base);
     QFETCH(QString, broadcast);
     const quint32 baseValue = ScanMask::baseAddress(ScanMask::ipv4Value(unit));
-    QCOMPARE(ScanMask::dotted(baseValue), base);
-    QCOMPARE(ScanMask::dotted(ScanMask::broadcastAddress(baseValue, ScanMask::ipv4Value(mask))),
+    QCOMPARE(AddressText::ipv4(baseValue), base);
+    QCOMPARE(AddressText::ipv4(ScanMask::broadcastAddress(baseValue, ScanMask::ipv4Value(mask))),
              broadcast);
 }
 

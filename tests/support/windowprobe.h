@@ -33,6 +33,7 @@ public:
     bool &restartPending() { return w.m_bRestartPending; }
     bool &defaultsPending() { return w.m_bDefaultsPending; }
     bool &privateMode() { return w.m_bPrivateMode; }
+    bool &statusBlockRead() { return w.m_bStatusBlockRead; }
     bool &confirmAssembly() { return w.m_bConfirmAssembly; }
     bool &ipSetByProgram() { return w.m_bIPSetByProgram; }
     bool &assemblySetByProgram() { return w.m_bAssemblySetByProgram; }
