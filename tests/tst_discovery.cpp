@@ -4,6 +4,7 @@
 
 #include <QtTest>
 #include <QtWidgets>
+#include <QUdpSocket>
 
 #include <map>
 #include <memory>
@@ -104,7 +105,7 @@ void sendToDiscoveryPort(const QList<Answer> &answers)
             sender = std::make_unique<QUdpSocket>();
             QVERIFY(sender->bind(QHostAddress(answer.first)));
         }
-        QCOMPARE(sender->writeDatagram(answer.second, QHostAddress(QStringLiteral("192.168.0.17")), 1235),
+        QCOMPARE(sender->writeDatagram(answer.second, WindowSuite::Workstation, WindowSuite::BroadcastPort),
                  qint64(answer.second.size()));
     }
 }
@@ -473,7 +474,7 @@ void TestDiscovery::plainStringOrder()
 // when answered again.
 void TestDiscovery::burstOfAnswers()
 {
-    showWindow();
+    showActiveWindow();
     tick(); // as the window's first tick would, it gives the socket room for the burst
     QList<Answer> burst;
     QStringList expected;
