@@ -1,5 +1,6 @@
 #include "app/hvtkutilities.h"
 #include "app/setbyprogram.h"
+#include "app/windowports.h"
 
 #include "app/defaultaddress.h"
 #include "monitor/assemblyprofiles.h"
@@ -19,8 +20,6 @@ quint8 HVTKUtilities::m_nChordKeys = 0;
 
 namespace {
 
-constexpr quint16 UnicastPort = 1234;
-constexpr quint16 BroadcastPort = 1235;
 constexpr int ChecklistInterval = 200;
 constexpr int FirstScanDelay = 100;
 // Room for the unit's reply behind a burst of strays while the window is busy
@@ -74,11 +73,11 @@ HVTKUtilities::HVTKUtilities(QWidget *parent)
                      ui.imgUALReady_4, ui.imgUALReady_5, ui.imgUALReady_6, ui.imgUALReady_7};
 
     m_sockUnicast = new QUdpSocket(this);
-    m_sockUnicast->bind(UnicastPort);
+    m_sockUnicast->bind(WindowPorts::UnicastPort);
     m_sockUnicast->setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, UnicastReceiveBufferBytes);
     connect(m_sockUnicast, SIGNAL(readyRead()), this, SLOT(readPendingUnicastResponse()));
     m_sockBroadcast = new QUdpSocket(this);
-    m_sockBroadcast->bind(BroadcastPort);
+    m_sockBroadcast->bind(WindowPorts::BroadcastPort);
     connect(m_sockBroadcast, SIGNAL(readyRead()), this, SLOT(readPendingBroadcastResponse()));
 
     m_tmrChecklist->start(ChecklistInterval);

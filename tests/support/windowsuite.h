@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/windowports.h"
 #include "support/windowprobe.h"
 
 #include <QDateTime>
@@ -23,8 +24,8 @@ class WindowSuite : public QObject
 public:
     // The window's own ports, and the workstation's address on the private
     // LAN that scripts/private-lan makes.
-    static constexpr quint16 UnicastPort = 1234;
-    static constexpr quint16 BroadcastPort = 1235;
+    static constexpr quint16 UnicastPort = WindowPorts::UnicastPort;
+    static constexpr quint16 BroadcastPort = WindowPorts::BroadcastPort;
     static const QHostAddress Workstation;
 
     enum Stop {
