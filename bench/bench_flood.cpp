@@ -10,12 +10,12 @@
 
 #include "sim/statusencoder.h"
 #include "support/simulatorthread.h"
+#include "support/strayflood.h"
 #include "support/windowprobe.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QRandomGenerator>
 #include <QStatusBar>
 #include <QTextStream>
@@ -61,23 +61,6 @@ struct RunFigures
     qint64 longestStallMs = 0;
     bool ownStateAfter = false;
 };
-
-// Datagrams the kernel dropped for full receive buffers in this namespace.
-qint64 udpReceiveBufferErrors()
-{
-    QFile file(QStringLiteral("/proc/net/snmp"));
-    if (!file.open(QIODevice::ReadOnly))
-        return -1;
-    const QList<QByteArray> lines = file.readAll().split('\n');
-    for (int i = 0; i + 1 < lines.size(); ++i) {
-        if (!lines[i].startsWith("Udp:") || !lines[i + 1].startsWith("Udp:"))
-            continue;
-        const int column = lines[i].simplified().split(' ').indexOf("RcvbufErrors");
-        const QList<QByteArray> values = lines[i + 1].simplified().split(' ');
-        return column > 0 && column < values.size() ? values[column].toLongLong() : -1;
-    }
-    return -1;
-}
 
 // A full status reply of the unit's own model that the unit never sent.
 QByteArray foreignReply()
@@ -150,11 +133,6 @@ RunFigures sendFlood(const FloodPlan &plan, int run)
     return figures;
 }
 
-// The part of a record that a 251-byte status reply carries.
-QByteArray replyFields(const UnitStatus &status)
-{
-    return StatusEncoder::encode("HV4K v2.09\r", status, 251);
-}
 
 void waitMs(int ms)
 {
@@ -184,7 +162,7 @@ RunFigures floodRun(const FloodPlan &plan, int run, SimulatorThread &sim, Window
     });
 
     sim.clearLog();
-    const qint64 dropsBefore = udpReceiveBufferErrors();
+    const qint64 dropsBefore = StrayFlood::udpReceiveBufferErrors();
     std::atomic<bool> done{false};
     RunFigures figures;
     std::unique_ptr<QThread> flooder(QThread::create([&] {
@@ -200,7 +178,7 @@ RunFigures floodRun(const FloodPlan &plan, int run, SimulatorThread &sim, Window
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
     flooder->wait();
     figures.longestStallMs = longestStallMs;
-    figures.kernelDrops = udpReceiveBufferErrors() - dropsBefore;
+    figures.kernelDrops = StrayFlood::udpReceiveBufferErrors() - dropsBefore;
     figures.offlineShown = offlineShown;
     figures.foreignSeen = foreignSeen;
     for (const SimDatagram &datagram : sim.log())
@@ -212,7 +190,7 @@ RunFigures floodRun(const FloodPlan &plan, int run, SimulatorThread &sim, Window
     const UnitStatus simulated =
         sim.run([](UnitSimulator &simulator) { return simulator.unit(UnitAddress)->status(); });
     figures.ownStateAfter = probe.online() && probe.status().ledIntensity == intensity &&
-                            replyFields(probe.status()) == replyFields(simulated);
+                            StrayFlood::replyFields(probe.status()) == StrayFlood::replyFields(simulated);
     return figures;
 }
 

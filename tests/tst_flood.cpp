@@ -1,5 +1,6 @@
 #include "sim/statusencoder.h"
 #include "support/simulatorthread.h"
+#include "support/strayflood.h"
 #include "support/windowsuite.h"
 
 #include <QtTest>
@@ -39,24 +40,6 @@ qint64 procStatusKb(const char *field)
     for (const QByteArray &line : file.readAll().split('\n')) {
         if (line.startsWith(field))
             return line.mid(int(qstrlen(field))).trimmed().split(' ').first().toLongLong();
-    }
-    return -1;
-}
-
-// Datagrams the kernel dropped because a socket's receive buffer was full
-// (the private namespace's own counter).
-qint64 udpReceiveBufferErrors()
-{
-    QFile file(QStringLiteral("/proc/net/snmp"));
-    if (!file.open(QIODevice::ReadOnly))
-        return -1;
-    const QList<QByteArray> lines = file.readAll().split('\n');
-    for (int i = 0; i + 1 < lines.size(); ++i) {
-        if (!lines[i].startsWith("Udp:") || !lines[i + 1].startsWith("Udp:"))
-            continue;
-        const int column = lines[i].simplified().split(' ').indexOf("RcvbufErrors");
-        const QList<QByteArray> values = lines[i + 1].simplified().split(' ');
-        return column > 0 && column < values.size() ? values[column].toLongLong() : -1;
     }
     return -1;
 }
@@ -150,11 +133,6 @@ FloodResult sendFlood(int datagrams = FloodDatagrams, int perSecond = 0)
     return result;
 }
 
-// The part of a record that a 251-byte status reply carries, as bytes.
-QByteArray replyFields(const UnitStatus &status)
-{
-    return StatusEncoder::encode("HV4K v2.09\r", status, 251);
-}
 
 } // namespace
 
@@ -240,7 +218,7 @@ void TestFlood::floodFromStraySenders()
     });
 
     sim->clearLog();
-    const qint64 dropsBefore = udpReceiveBufferErrors();
+    const qint64 dropsBefore = StrayFlood::udpReceiveBufferErrors();
     FloodResult flood;
     std::unique_ptr<QThread> flooder(QThread::create([&flood] { flood = sendFlood(); }));
     flooder->start();
@@ -258,7 +236,7 @@ void TestFlood::floodFromStraySenders()
     QTest::qWait(1000);
     probeTimer.stop();
     const qint64 rssAfter = procStatusKb("VmRSS:");
-    const qint64 drops = udpReceiveBufferErrors() - dropsBefore;
+    const qint64 drops = StrayFlood::udpReceiveBufferErrors() - dropsBefore;
 
     qInfo("flood: %d datagrams sent (%d refused by the socket), %lld bytes in %lld ms, %lld "
           "dropped by the kernel for full receive buffers; longest event-loop stall %lld ms; %d "
@@ -279,7 +257,7 @@ void TestFlood::floodFromStraySenders()
 
     // Exactly what the unit's own last reply says, nothing of the junk.
     QVERIFY(probe->online());
-    QCOMPARE(replyFields(probe->status()), replyFields(simulatedState()));
+    QCOMPARE(StrayFlood::replyFields(probe->status()), StrayFlood::replyFields(simulatedState()));
     QCOMPARE(probe->status().modelToken, QStringLiteral("HV4K"));
     QCOMPARE(probe->status().firmwareVersionCode, 209u);
     QCOMPARE(probe->status().unitErrorCode, quint8(0));
@@ -337,7 +315,7 @@ void TestFlood::sustainedFloodKeepsUnitOnline()
     QCOMPARE(foreignShown, 0);
     QVERIFY(probe->online());
     QCOMPARE(probe->status().ledIntensity, quint8(66));
-    QCOMPARE(replyFields(probe->status()), replyFields(simulatedState()));
+    QCOMPARE(StrayFlood::replyFields(probe->status()), StrayFlood::replyFields(simulatedState()));
     QCOMPARE(probe->ui().statusbar->currentMessage(), QStringLiteral("Status: Online."));
 }
 
