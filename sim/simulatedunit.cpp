@@ -103,8 +103,18 @@ void SimulatedUnit::setWrongDanteMacPrefix()
 
 void SimulatedUnit::setWrongControlMacPrefix()
 {
-    m_status.controlMac[3] = 0x01;
-    m_status.controlMacText = AddressText::mac(m_status.controlMac);
+    std::array<quint8, 6> mac = m_status.controlMac;
+    mac[3] = 0x01;
+    takeControlMac(mac);
+}
+
+// A local name that is still the default one for the old MAC follows the new MAC.
+void SimulatedUnit::takeControlMac(const std::array<quint8, 6> &mac)
+{
+    if (m_status.localName == UnitDefaults::nameFor(m_model, m_status.controlMac))
+        m_status.localName = UnitDefaults::nameFor(m_model, mac);
+    m_status.controlMac = mac;
+    m_status.controlMacText = AddressText::mac(mac);
 }
 
 void SimulatedUnit::setNamesMismatched()
@@ -142,8 +152,14 @@ QByteArray SimulatedUnit::respond(const QByteArray &datagram)
     switch (request.kind) {
     case UnitRequest::Unknown:
         return result("E04");
-    case UnitRequest::StatusRequest:
-        return m_behaviour.statusRequestSupported ? statusReply() : result("E04");
+    case UnitRequest::StatusRequest: {
+        if (!m_behaviour.statusRequestSupported)
+            return result("E04");
+        const QByteArray reply = statusReply();
+        if (m_afterNextStatusReply)
+            std::exchange(m_afterNextStatusReply, nullptr)(*this);
+        return reply;
+    }
     case UnitRequest::VersionQuery:
         return versionText();
     default:
@@ -252,6 +268,8 @@ QByteArray SimulatedUnit::setMac(const UnitRequest &request)
     const std::optional<std::array<quint8, 6>> mac = parseMac(request.argument);
     if (!mac)
         return result("E06");
+    if (m_behaviour.refusesMac)
+        return result("E16");
     if (request.danteReference) {
         if (!startsWith(*mac, {0x00, 0x1D, 0xC1}))
             return result("E16");
@@ -260,8 +278,7 @@ QByteArray SimulatedUnit::setMac(const UnitRequest &request)
     } else {
         if (!startsWith(*mac, {0x02, 0x4B, 0x7D, 0x00}))
             return result("E16");
-        m_status.controlMac = *mac;
-        m_status.controlMacText = AddressText::mac(*mac);
+        takeControlMac(*mac);
     }
     return success();
 }
