@@ -6,7 +6,7 @@
 #include "monitor/unitpoll.h"
 
 UnitCheck::UnitCheck(const QHostAddress &address, int assembly, qint64 startedMs)
-    : m_address(address), m_startedMs(startedMs)
+    : m_address(address), m_lineAssembly(assembly), m_startedMs(startedMs)
 {
     // The window's state for a unit it starts to poll: offline, record
     // cleared, then the assembly the technician chose (or "UNKNOWN").
@@ -57,9 +57,19 @@ bool UnitCheck::ready() const
     return answered() && Checklist::releaseReady(m_statusRead, !checklist().isEmpty());
 }
 
+bool UnitCheck::modelMismatch() const
+{
+    return m_lineAssembly != Assembly::Unknown && !m_status.modelToken.isEmpty()
+        && StatusDecoder::assemblyIndexForModel(m_status.modelToken, Assembly::names()) != m_lineAssembly;
+}
+
 QStringList UnitCheck::checklist() const
 {
     if (!answered())
         return {};
-    return UnitPoll::checklistLines(m_status, m_assembly);
+    QStringList lines = UnitPoll::checklistLines(m_status, m_assembly);
+    if (modelMismatch())
+        lines << QStringLiteral("-PROGRAMMED AS %1; THIS LINE BUILDS %2.")
+                     .arg(m_status.modelToken, Assembly::name(m_lineAssembly));
+    return lines;
 }

@@ -5,6 +5,8 @@
 
 #include <QVector>
 
+#include <algorithm>
+
 namespace StatusDecoder {
 
 namespace {
@@ -161,8 +163,7 @@ void evaluateConditions(UnitStatus &s, const AssemblyContext &assembly)
 {
     s.setCondition(DanteMacInvalid, !(s.danteMac[0] == 0x00 && s.danteMac[1] == 0x1D
                                       && s.danteMac[2] == 0xC1));
-    s.setCondition(ControlMacInvalid, !(s.controlMac[0] == 0x02 && s.controlMac[1] == 0x4B
-                                        && s.controlMac[2] == 0x7D && s.controlMac[3] == 0x00));
+    s.setCondition(ControlMacInvalid, !controlMacValid(s.controlMac));
     evaluateDerivedChecks(s, assembly);
     s.setCondition(SettingsNotDefault, s.danteNameMismatch || s.danteStaticConfig
                        || s.controlStaticConfig || s.controlIpNotFactory || s.qsysPortUnexpected
@@ -199,6 +200,11 @@ void readHeader(UnitStatus &status, const QString &header)
     const QStringList tokens = header.split(QLatin1Char(' '));
     status.modelToken = tokens.value(0);
     status.firmwareVersionCode = firmwareVersionCode(tokens.value(1));
+}
+
+bool controlMacValid(const std::array<quint8, 6> &mac)
+{
+    return std::equal(ControlMacPrefix.begin(), ControlMacPrefix.end(), mac.begin());
 }
 
 int assemblyIndexForModel(const QString &modelToken, const QStringList &assemblyNames)
