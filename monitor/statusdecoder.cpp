@@ -2,10 +2,9 @@
 
 #include "channel/addresstext.h"
 #include "channel/statuslayout.h"
+#include "monitor/unitfactory.h"
 
 #include <QVector>
-
-#include <algorithm>
 
 namespace StatusDecoder {
 
@@ -149,21 +148,19 @@ void evaluateDanteChip(UnitStatus &s, const AssemblyContext &assembly)
 void evaluateDerivedChecks(UnitStatus &s, const AssemblyContext &assembly)
 {
     constexpr quint8 DanteStaticIpMode = 4;
-    constexpr quint32 FactorySubnet = 0xC0A800; // 192.168.0.x
     s.danteNameMismatch = nameMismatchesMac(s.danteName, s.danteMac);
     s.localNameMismatch = nameMismatchesMac(s.localName, s.controlMac);
     s.danteStaticConfig = ((s.networkStatus & DanteDhcpOff) || s.danteIpMode == DanteStaticIpMode)
         && (assembly.ultimoXModel || s.ultimoBusOnline);
     s.controlStaticConfig = s.networkStatus & ControlStaticAddress;
-    s.controlIpNotFactory = (s.controlIpStored >> 8) != FactorySubnet;
-    s.qsysPortUnexpected = s.qsysCorePort != (assembly.intercomModel ? 5099 : 4099);
+    s.controlIpNotFactory = !UnitFactory::inControlSubnet(s.controlIpStored);
+    s.qsysPortUnexpected = s.qsysCorePort != UnitFactory::qsysPort(assembly.intercomModel);
 }
 
 void evaluateConditions(UnitStatus &s, const AssemblyContext &assembly)
 {
-    s.setCondition(DanteMacInvalid, !(s.danteMac[0] == 0x00 && s.danteMac[1] == 0x1D
-                                      && s.danteMac[2] == 0xC1));
-    s.setCondition(ControlMacInvalid, !controlMacValid(s.controlMac));
+    s.setCondition(DanteMacInvalid, !UnitFactory::hasPrefix(s.danteMac, UnitFactory::DanteMacPrefix));
+    s.setCondition(ControlMacInvalid, !UnitFactory::hasPrefix(s.controlMac, UnitFactory::ControlMacPrefix));
     evaluateDerivedChecks(s, assembly);
     s.setCondition(SettingsNotDefault, s.danteNameMismatch || s.danteStaticConfig
                        || s.controlStaticConfig || s.controlIpNotFactory || s.qsysPortUnexpected
@@ -200,11 +197,6 @@ void readHeader(UnitStatus &status, const QString &header)
     const QStringList tokens = header.split(QLatin1Char(' '));
     status.modelToken = tokens.value(0);
     status.firmwareVersionCode = firmwareVersionCode(tokens.value(1));
-}
-
-bool controlMacValid(const std::array<quint8, 6> &mac)
-{
-    return std::equal(ControlMacPrefix.begin(), ControlMacPrefix.end(), mac.begin());
 }
 
 int assemblyIndexForModel(const QString &modelToken, const QStringList &assemblyNames)

@@ -7,8 +7,6 @@
 #include <QString>
 #include <QStringList>
 
-#include <array>
-
 // Turns a unit's status reply into UnitStatus and its condition bits. The
 // window hands in what it knows of the assumed assembly; nothing here touches
 // a widget. The header comes without carriage returns and line feeds; the
@@ -33,11 +31,6 @@ constexpr unsigned CurrentBootloaderSince = VersionCode::bootloader({1, 0, 4});
 constexpr unsigned CurrentUltimoSince = VersionCode::danteFirmware({3, 10, 4, 0});
 constexpr unsigned CurrentUltimoX2Since = VersionCode::danteFirmware({4, 1, 1, 0});
 constexpr int LowestShippingIntensity = 90;
-
-// The control MACs the checklist accepts begin with these four bytes:
-// 02:4B:7D:00:xx:xx.
-constexpr std::array<quint8, 4> ControlMacPrefix{0x02, 0x4B, 0x7D, 0x00};
-bool controlMacValid(const std::array<quint8, 6> &mac);
 
 // "HV4K v2.09" gives 209. The version token loses every "v" (either case) and
 // is split at "."; a missing or non-numeric part counts as 0, and each part
