@@ -3,6 +3,7 @@
 #include "channel/addresstext.h"
 #include "channel/commandtext.h"
 #include "link/linkfields.h"
+#include "monitor/unitfactory.h"
 #include "sim/statusencoder.h"
 #include "sim/unitdefaults.h"
 
@@ -34,11 +35,6 @@ std::optional<quint32> parseIpv4(const QByteArray &text)
         || address.protocol() != QAbstractSocket::IPv4Protocol)
         return std::nullopt;
     return address.toIPv4Address();
-}
-
-bool startsWith(const std::array<quint8, 6> &mac, std::initializer_list<quint8> prefix)
-{
-    return std::equal(prefix.begin(), prefix.end(), mac.begin());
 }
 
 } // namespace
@@ -271,12 +267,12 @@ QByteArray SimulatedUnit::setMac(const UnitRequest &request)
     if (m_behaviour.refusesMac)
         return result("E16");
     if (request.danteReference) {
-        if (!startsWith(*mac, {0x00, 0x1D, 0xC1}))
+        if (!UnitFactory::hasPrefix(*mac, UnitFactory::DanteMacPrefix))
             return result("E16");
         m_status.danteMac = *mac;
         m_status.danteMacText = AddressText::mac(*mac);
     } else {
-        if (!startsWith(*mac, {0x02, 0x4B, 0x7D, 0x00}))
+        if (!UnitFactory::hasPrefix(*mac, UnitFactory::ControlMacPrefix))
             return result("E16");
         takeControlMac(*mac);
     }

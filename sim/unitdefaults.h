@@ -12,8 +12,6 @@
 // family, DHCP on and the stored control address in 192.168.0.x.
 namespace UnitDefaults {
 
-constexpr int RepliedQsysPortPaging = 4099;
-constexpr int RepliedQsysPortIntercom = 5099;
 constexpr int LinkPortBasePaging = LinkFields::PagingLinkPortBase;
 constexpr int LinkPortBaseIntercom = LinkFields::IntercomLinkPortBase;
 
