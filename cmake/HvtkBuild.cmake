@@ -44,7 +44,9 @@ function(hvtk_add_test name)
     add_executable(${name} ${ARG_SOURCES})
     target_link_libraries(${name} PRIVATE ${ARG_LINKS} Qt::Test)
     target_compile_definitions(${name} PRIVATE
-        HVTK_PRIVATE_LAN="${CMAKE_SOURCE_DIR}/scripts/private-lan" ${ARG_DEFINES})
+        HVTK_PRIVATE_LAN="${CMAKE_SOURCE_DIR}/scripts/private-lan"
+        HVTK_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
+        ${ARG_DEFINES})
     if(ARG_DEPENDS)
         add_dependencies(${name} ${ARG_DEPENDS})
     endif()
