@@ -3,6 +3,7 @@
 #include "gate/checkreport.h"
 #include "gate/checkrun.h"
 #include "fleet/recordfile.h"
+
 #include "programversion.h"
 
 #include <QCoreApplication>
@@ -29,7 +30,7 @@ int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("hvtk-check"));
-    QCoreApplication::setApplicationVersion(QLatin1String(ProgramVersion));
+    QCoreApplication::setApplicationVersion(QString::fromLatin1(ProgramVersion));
 
     const CommandLine line = CheckCommandLine::parse(QCoreApplication::arguments());
     switch (line.outcome) {

@@ -99,8 +99,18 @@ void SimulatedUnit::setWrongDanteMacPrefix()
 
 void SimulatedUnit::setWrongControlMacPrefix()
 {
-    m_status.controlMac[3] = 0x01;
-    m_status.controlMacText = AddressText::mac(m_status.controlMac);
+    std::array<quint8, 6> mac = m_status.controlMac;
+    mac[3] = 0x01;
+    takeControlMac(mac);
+}
+
+// A local name that is still the default one for the old MAC follows the new MAC.
+void SimulatedUnit::takeControlMac(const std::array<quint8, 6> &mac)
+{
+    if (m_status.localName == UnitDefaults::nameFor(m_model, m_status.controlMac))
+        m_status.localName = UnitDefaults::nameFor(m_model, mac);
+    m_status.controlMac = mac;
+    m_status.controlMacText = AddressText::mac(mac);
 }
 
 void SimulatedUnit::setNamesMismatched()
@@ -138,8 +148,14 @@ QByteArray SimulatedUnit::respond(const QByteArray &datagram)
     switch (request.kind) {
     case UnitRequest::Unknown:
         return result("E04");
-    case UnitRequest::StatusRequest:
-        return m_behaviour.statusRequestSupported ? statusReply() : result("E04");
+    case UnitRequest::StatusRequest: {
+        if (!m_behaviour.statusRequestSupported)
+            return result("E04");
+        const QByteArray reply = statusReply();
+        if (m_afterNextStatusReply)
+            std::exchange(m_afterNextStatusReply, nullptr)(*this);
+        return reply;
+    }
     case UnitRequest::VersionQuery:
         return versionText();
     default:
@@ -248,6 +264,8 @@ QByteArray SimulatedUnit::setMac(const UnitRequest &request)
     const std::optional<std::array<quint8, 6>> mac = parseMac(request.argument);
     if (!mac)
         return result("E06");
+    if (m_behaviour.refusesMac)
+        return result("E16");
     if (request.danteReference) {
         if (!UnitFactory::hasPrefix(*mac, UnitFactory::DanteMacPrefix))
             return result("E16");
@@ -256,8 +274,7 @@ QByteArray SimulatedUnit::setMac(const UnitRequest &request)
     } else {
         if (!UnitFactory::hasPrefix(*mac, UnitFactory::ControlMacPrefix))
             return result("E16");
-        m_status.controlMac = *mac;
-        m_status.controlMacText = AddressText::mac(*mac);
+        takeControlMac(*mac);
     }
     return success();
 }

@@ -32,12 +32,12 @@ quint32 factoryControlAddress(quint32 current)
     return ipv4(192, 168, 0, 254);
 }
 
+} // namespace
+
 QString nameFor(const UnitModel &model, const std::array<quint8, 6> &mac)
 {
     return model.name + QLatin1Char('-') + AddressText::macSuffix(mac);
 }
-
-} // namespace
 
 unsigned firmwareCode(const QString &firmware)
 {

@@ -18,6 +18,9 @@ constexpr int LinkPortBaseIntercom = LinkFields::IntercomLinkPortBase;
 // Firmware version code (VersionCode::firmware) of a text such as "2.09" or "v2.09".
 unsigned firmwareCode(const QString &firmware);
 
+// The default name of a unit: its model, "-" and the last three bytes of the MAC.
+QString nameFor(const UnitModel &model, const std::array<quint8, 6> &mac);
+
 // A whole unit: hardware identity (MACs, chip, versions, DIP switches) derived
 // from its address, plus factory settings.
 UnitStatus factoryState(const UnitModel &model, const QString &firmware,
