@@ -2,6 +2,7 @@
 
 #include "fleet/fleetoptions.h"
 #include "gate/macpool.h"
+#include "monitor/assemblyprofiles.h"
 
 #include <QString>
 #include <QStringList>
@@ -11,7 +12,7 @@
 // program first.
 struct CheckOptions : FleetOptions
 {
-    int assembly = 10;                 // index of the assembly list; 10, "UNKNOWN": the model each unit reports
+    int assembly = Assembly::Unknown;  // index of the assembly list; "UNKNOWN": the model each unit reports
     bool program = false;              // program the model and a control MAC before judging
     MacPool macPool;                   // the master list; empty: no MAC is given
     QString ledgerFile;                // with a master list: where each MAC handed out is written
