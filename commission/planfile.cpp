@@ -124,7 +124,7 @@ Read parse(const QByteArray &bytes)
             read.errors.append({headerLine, QStringLiteral("column \"%1\" appears twice").arg(name)});
     }
     read.columnsFound = read.errors.size() == earlierErrors;
-    if (records.cells.size() == 1)
+    if (records.cells.size() == 1 && read.errors.isEmpty())
         read.errors.append({headerLine, QStringLiteral("no unit row after the header")});
 
     for (int r = 1; r < records.cells.size(); ++r) {
