@@ -1,6 +1,5 @@
 #include "app/desktopfonts.h"
 #include "app/hvtkutilities.h"
-#include "app/indicatorwords.h"
 
 #include <QApplication>
 
@@ -9,7 +8,6 @@ int main(int argc, char *argv[])
     QApplication application(argc, argv);
     DesktopFonts::use();
     HVTKUtilities window;
-    IndicatorWords::follow(window);
     window.show();
     return application.exec();
 }
