@@ -5,27 +5,18 @@
 #include "commission/planfile.h"
 #include "commission/planvalidator.h"
 #include "commission/siterun.h"
-#include "fleet/progressline.h"
+#include "fleet/programoutput.h"
 #include "fleet/recordfile.h"
 
 #include <QCoreApplication>
 #include <QFile>
-#include <QTextStream>
 
 #include <cstdio>
 
 namespace {
 
-void printError(const QString &line)
-{
-    QTextStream(stderr) << QCoreApplication::applicationName() << ": " << line << '\n';
-}
-
-void printOut(const QByteArray &text)
-{
-    fwrite(text.constData(), 1, size_t(text.size()), stdout);
-    fflush(stdout);
-}
+using ProgramOutput::printError;
+using ProgramOutput::printOut;
 
 // The plan's rows, or the exit status when it cannot be used.
 int readPlan(const QString &path, QList<PlannedUnit> *plan)
