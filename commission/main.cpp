@@ -7,6 +7,7 @@
 #include "commission/siterun.h"
 #include "fleet/programoutput.h"
 #include "fleet/recordfile.h"
+#include "programversion.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -56,7 +57,7 @@ int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("hvtk-commission"));
-    QCoreApplication::setApplicationVersion(QStringLiteral(HVTK_VERSION));
+    QCoreApplication::setApplicationVersion(QString::fromLatin1(ProgramVersion));
 
     const CommissionCommandLine::Parsed line = CommissionCommandLine::parse(QCoreApplication::arguments());
     switch (line.outcome) {
