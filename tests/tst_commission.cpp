@@ -240,7 +240,7 @@ void TestCommission::applyCommissionsTwentyUnits()
         QCOMPARE(after.value("danteName").toString(), QStringLiteral("Room %1, Dante").arg(21 + i));
         QCOMPARE(after.value("stationId").toInt(), 21 + i);
         QCOMPARE(after.size(), 11);
-        for (const QString &member : {"time", "before", "after", "elapsedMs"})
+        for (const char *member : {"time", "before", "after", "elapsedMs"})
             line.remove(member);
         QJsonObject shown = printed[i].toObject();
         shown.remove("elapsedMs");
