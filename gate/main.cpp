@@ -3,27 +3,17 @@
 #include "gate/checkreport.h"
 #include "gate/checkrun.h"
 #include "gate/ledger.h"
+#include "fleet/programoutput.h"
 #include "fleet/recordfile.h"
 
 #include "programversion.h"
 
 #include <QCoreApplication>
-#include <QTextStream>
-
-#include <cstdio>
 
 namespace {
 
-void printError(const QString &line)
-{
-    QTextStream(stderr) << QCoreApplication::applicationName() << ": " << line << '\n';
-}
-
-void printOut(const QByteArray &text)
-{
-    fwrite(text.constData(), 1, size_t(text.size()), stdout);
-    fflush(stdout);
-}
+using ProgramOutput::printError;
+using ProgramOutput::printOut;
 
 } // namespace
 
