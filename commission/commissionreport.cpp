@@ -1,9 +1,8 @@
 #include "commission/commissionreport.h"
 
-#include "fleet/recordtime.h"
+#include "fleet/fleetrecord.h"
 
 #include <QJsonArray>
-#include <QJsonDocument>
 
 #include <algorithm>
 
@@ -88,16 +87,15 @@ QByteArray jsonDocument(const QList<ReportEntry> &entries)
     QJsonArray array;
     for (const ReportEntry &entry : entries)
         array.append(entryObject(entry));
-    return QJsonDocument(QJsonObject{{QStringLiteral("units"), array}}).toJson(QJsonDocument::Indented);
+    return FleetRecord::unitsDocument(array);
 }
 
 QByteArray recordLine(const ReportEntry &entry)
 {
     QJsonObject object = entryObject(entry);
-    object.insert(QStringLiteral("time"), recordTime(entry.time));
     object.insert(QStringLiteral("before"), identityOrNull(entry.before));
     object.insert(QStringLiteral("after"), identityOrNull(entry.after));
-    return QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n';
+    return FleetRecord::recordLine(object, entry.time);
 }
 
 int exitStatus(const QList<ReportEntry> &entries)

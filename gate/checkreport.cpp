@@ -1,12 +1,11 @@
 #include "gate/checkreport.h"
 
-#include "fleet/recordtime.h"
+#include "fleet/fleetrecord.h"
 #include "gate/checkoptions.h"
 #include "monitor/unitpoll.h"
 #include "channel/windowtext.h"
 
 #include <QJsonArray>
-#include <QJsonDocument>
 
 #include <algorithm>
 
@@ -138,14 +137,12 @@ QByteArray jsonDocument(const std::vector<UnitCheck> &units)
     QJsonArray array;
     for (const UnitCheck &unit : units)
         array.append(unitObject(unit));
-    return QJsonDocument(QJsonObject{{QStringLiteral("units"), array}}).toJson(QJsonDocument::Indented);
+    return FleetRecord::unitsDocument(array);
 }
 
 QByteArray recordLine(const UnitCheck &unit)
 {
-    QJsonObject object = unitObject(unit);
-    object.insert(QStringLiteral("time"), recordTime(unit.finishTime()));
-    return QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n';
+    return FleetRecord::recordLine(unitObject(unit), unit.finishTime());
 }
 
 int exitStatus(const std::vector<UnitCheck> &units)
