@@ -8,46 +8,20 @@
 // runs hvtk-check --program once over units that are all programmed as HV4K
 // with a control MAC the checklist rejects, for a line that builds HV32K: each
 // needs the model, its defaults-and-restart pause and a MAC of the master list.
+#include "benchprocess.h"
+
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QHostAddress>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QNetworkInterface>
-#include <QProcess>
 #include <QSet>
 #include <QTemporaryDir>
-#include <QTextStream>
-
-#include <sys/resource.h>
-
-#include <algorithm>
 
 namespace {
 
-QTextStream &out()
-{
-    static QTextStream stream(stdout);
-    return stream;
-}
-
-double childCpuSeconds()
-{
-    rusage usage{};
-    getrusage(RUSAGE_CHILDREN, &usage);
-    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec
-        + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
-quint32 workstation()
-{
-    for (const QHostAddress &address : QNetworkInterface::allAddresses()) {
-        if (address.protocol() == QAbstractSocket::IPv4Protocol && address != QHostAddress(QHostAddress::LocalHost))
-            return address.toIPv4Address();
-    }
-    return 0;
-}
+using BenchProcess::out;
+using BenchProcess::workstation;
 
 struct Outcome
 {
@@ -64,33 +38,22 @@ struct Outcome
 
 Outcome check(const QStringList &arguments)
 {
+    const BenchProcess::TimedRun run = BenchProcess::runTimed(QStringLiteral(HVTK_CHECK_PROGRAM), arguments, 60000);
     Outcome outcome;
-    QProcess process;
-    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    const double cpuBefore = childCpuSeconds();
-    QElapsedTimer wall;
-    wall.start();
-    process.start(QStringLiteral(HVTK_CHECK_PROGRAM), arguments);
-    if (!process.waitForFinished(60000))
+    if (!run.finished)
         return outcome;
-    outcome.wallMs = wall.elapsed();
-    outcome.cpuSeconds = childCpuSeconds() - cpuBefore;
-    outcome.exitCode = process.exitCode();
-    const QJsonArray units = QJsonDocument::fromJson(process.readAllStandardOutput()).object().value("units").toArray();
-    outcome.units = units.size();
-    QList<qint64> elapsed;
-    for (const QJsonValue &value : units) {
+    outcome.wallMs = run.wallMs;
+    outcome.cpuSeconds = run.cpuSeconds;
+    outcome.exitCode = run.exitCode;
+    outcome.units = run.units.size();
+    for (const QJsonValue &value : run.units) {
         const QJsonObject unit = value.toObject();
         outcome.answered += unit.value("answered").toBool();
         outcome.ready += unit.value("ready").toBool();
         outcome.notReadyAsExpected += unit.value("conditions").toArray() == QJsonArray{"DipSwitchesNotOff"};
-        elapsed << qint64(unit.value("elapsedMs").toDouble());
     }
-    std::sort(elapsed.begin(), elapsed.end());
-    if (!elapsed.isEmpty()) {
-        outcome.slowestUnitMs = elapsed.last();
-        outcome.medianUnitMs = elapsed[elapsed.size() / 2];
-    }
+    outcome.slowestUnitMs = run.slowestUnitMs;
+    outcome.medianUnitMs = run.medianUnitMs;
     return outcome;
 }
 
@@ -104,21 +67,9 @@ void report(const QString &what, const Outcome &o)
     out().flush();
 }
 
-// Starts hvtk-unit-sim with the units of `unitsFile`; false when not all started.
 bool startSimulator(QProcess &simulator, const QString &unitsFile, int count)
 {
-    simulator.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    simulator.start(QStringLiteral(HVTK_UNIT_SIM), {QStringLiteral("--units"), unitsFile});
-    int started = 0;
-    QElapsedTimer wait;
-    wait.start();
-    while (started < count && wait.elapsed() < 30000 && simulator.waitForReadyRead(1000)) {
-        while (simulator.canReadLine())
-            started += simulator.readLine().startsWith("unit ");
-    }
-    if (started < count)
-        out() << "the simulator started " << started << " of " << count << " units\n";
-    return started == count;
+    return BenchProcess::startSimulator(simulator, QStringLiteral(HVTK_UNIT_SIM), unitsFile, count);
 }
 
 // The floor of a run that programs a model: the defaults-and-restart pause
@@ -150,30 +101,22 @@ int programBench(int count)
           << addresses.last() << "; the line builds HV32K\n";
 
     const QString ledger = dir.filePath(QStringLiteral("ledger.jsonl"));
-    QProcess process;
-    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    const double cpuBefore = childCpuSeconds();
-    QElapsedTimer wall;
-    wall.start();
-    process.start(QStringLiteral(HVTK_CHECK_PROGRAM),
-                  QStringList{"--program", "--assembly", "HV32K", "--mac-pool", pool.fileName(), "--ledger", ledger,
-                              "--json", "--timeout", "10"}
-                      + addresses);
-    if (!process.waitForFinished(120000))
+    const BenchProcess::TimedRun run = BenchProcess::runTimed(
+        QStringLiteral(HVTK_CHECK_PROGRAM),
+        QStringList{"--program", "--assembly", "HV32K", "--mac-pool", pool.fileName(), "--ledger", ledger, "--json",
+                    "--timeout", "10"}
+            + addresses,
+        120000);
+    if (!run.finished)
         return 1;
-    const qint64 wallMs = wall.elapsed();
-    const double cpu = childCpuSeconds() - cpuBefore;
-    const QJsonArray units = QJsonDocument::fromJson(process.readAllStandardOutput()).object().value("units").toArray();
+    const QJsonArray &units = run.units;
     int ready = 0;
     int programmedBoth = 0;
-    QList<qint64> elapsed;
     for (const QJsonValue &unit : units) {
         ready += unit["ready"].toBool();
         programmedBoth += unit["programmed"]["assembly"] == QJsonValue("HV32K")
             && !unit["programmed"]["mac"].toString().isEmpty();
-        elapsed << qint64(unit["elapsedMs"].toDouble());
     }
-    std::sort(elapsed.begin(), elapsed.end());
     QFile ledgerFile(ledger);
     ledgerFile.open(QIODevice::ReadOnly);
     QSet<QString> macs;
@@ -184,18 +127,18 @@ int programBench(int count)
         ++ledgerLines;
         macs << QJsonDocument::fromJson(line)["mac"].toString();
     }
-    out() << "hvtk-check --program: exit " << process.exitCode() << ", " << units.size() << " units, " << ready
+    out() << "hvtk-check --program: exit " << run.exitCode << ", " << units.size() << " units, " << ready
           << " ready, " << programmedBoth << " given model and MAC; ledger " << ledgerLines << " lines, "
-          << macs.size() << " distinct MACs; wall " << wallMs << " ms = the " << DefaultsPauseMs << " ms pause + "
-          << wallMs - DefaultsPauseMs << " ms (two polls: up to " << TwoPollsMs << " ms), CPU " << QString::number(cpu, 'f', 3)
-          << " s; per unit median " << (elapsed.isEmpty() ? 0 : elapsed[elapsed.size() / 2]) << " ms, slowest "
-          << (elapsed.isEmpty() ? 0 : elapsed.last()) << " ms\n";
+          << macs.size() << " distinct MACs; wall " << run.wallMs << " ms = the " << DefaultsPauseMs << " ms pause + "
+          << run.wallMs - DefaultsPauseMs << " ms (two polls: up to " << TwoPollsMs << " ms), CPU "
+          << QString::number(run.cpuSeconds, 'f', 3) << " s; per unit median " << run.medianUnitMs << " ms, slowest "
+          << run.slowestUnitMs << " ms\n";
     out().flush();
     simulator.kill();
     simulator.waitForFinished();
     const bool noneLost = units.size() == count && ready == count && programmedBoth == count
         && ledgerLines == count && macs.size() == count;
-    return process.exitCode() == 0 && noneLost ? 0 : 1;
+    return run.exitCode == 0 && noneLost ? 0 : 1;
 }
 
 } // namespace

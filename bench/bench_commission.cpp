@@ -6,20 +6,14 @@
 // Units get the addresses after the workstation's, 10.0.0.18 onwards, and
 // move 512 addresses up. The floor of a run is the units' restart time plus
 // the 350 ms of spacing between the link datagrams plus one 300 ms poll.
+#include "benchprocess.h"
+
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QHostAddress>
 #include <QJsonArray>
-#include <QJsonDocument>
 #include <QJsonObject>
-#include <QNetworkInterface>
 #include <QProcess>
 #include <QTemporaryDir>
-#include <QTextStream>
-
-#include <sys/resource.h>
-
-#include <algorithm>
 
 namespace {
 
@@ -27,27 +21,8 @@ constexpr int RestartMs = 3000;
 constexpr int FloorMs = RestartMs + 350 + 300;
 constexpr quint32 Move = 512;
 
-QTextStream &out()
-{
-    static QTextStream stream(stdout);
-    return stream;
-}
-
-double childCpuSeconds()
-{
-    rusage usage{};
-    getrusage(RUSAGE_CHILDREN, &usage);
-    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
-quint32 workstation()
-{
-    for (const QHostAddress &address : QNetworkInterface::allAddresses()) {
-        if (address.protocol() == QAbstractSocket::IPv4Protocol && address != QHostAddress(QHostAddress::LocalHost))
-            return address.toIPv4Address();
-    }
-    return 0;
-}
+using BenchProcess::out;
+using BenchProcess::workstation;
 
 QString mac(quint32 address)
 {
@@ -87,30 +62,19 @@ struct Outcome
 
 Outcome commission(const QStringList &arguments)
 {
+    const BenchProcess::TimedRun run =
+        BenchProcess::runTimed(QStringLiteral(HVTK_COMMISSION_PROGRAM), arguments, 120000);
     Outcome outcome;
-    QProcess process;
-    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    const double cpuBefore = childCpuSeconds();
-    QElapsedTimer wall;
-    wall.start();
-    process.start(QStringLiteral(HVTK_COMMISSION_PROGRAM), arguments);
-    if (!process.waitForFinished(120000))
+    if (!run.finished)
         return outcome;
-    outcome.wallMs = wall.elapsed();
-    outcome.cpuSeconds = childCpuSeconds() - cpuBefore;
-    outcome.exitCode = process.exitCode();
-    const QJsonArray units = QJsonDocument::fromJson(process.readAllStandardOutput()).object().value("units").toArray();
-    outcome.units = units.size();
-    QList<qint64> elapsed;
-    for (const QJsonValue &value : units) {
+    outcome.wallMs = run.wallMs;
+    outcome.cpuSeconds = run.cpuSeconds;
+    outcome.exitCode = run.exitCode;
+    outcome.units = run.units.size();
+    for (const QJsonValue &value : run.units)
         outcome.commissioned += value.toObject().value("outcome").toString() == QLatin1String("commissioned");
-        elapsed << qint64(value.toObject().value("elapsedMs").toDouble());
-    }
-    std::sort(elapsed.begin(), elapsed.end());
-    if (!elapsed.isEmpty()) {
-        outcome.medianUnitMs = elapsed[elapsed.size() / 2];
-        outcome.slowestUnitMs = elapsed.last();
-    }
+    outcome.medianUnitMs = run.medianUnitMs;
+    outcome.slowestUnitMs = run.slowestUnitMs;
     return outcome;
 }
 
@@ -161,19 +125,8 @@ int main(int argc, char **argv)
     }
 
     QProcess simulator;
-    simulator.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    simulator.start(QStringLiteral(HVTK_UNIT_SIM), {QStringLiteral("--units"), unitsFile.fileName()});
-    int started = 0;
-    QElapsedTimer wait;
-    wait.start();
-    while (started < count && wait.elapsed() < 30000 && simulator.waitForReadyRead(1000)) {
-        while (simulator.canReadLine())
-            started += simulator.readLine().startsWith("unit ");
-    }
-    if (started < count) {
-        out() << "the simulator started " << started << " of " << count << " units\n";
+    if (!BenchProcess::startSimulator(simulator, QStringLiteral(HVTK_UNIT_SIM), unitsFile.fileName(), count))
         return 1;
-    }
     out() << count << " simulated units (HV4K and TK12X, restart " << RestartMs << " ms), " << oldAddresses.first()
           << " to " << oldAddresses.last() << "\n";
 
