@@ -4,6 +4,7 @@
 // discovery and bad datagrams on the wire.
 #include "channel/commandtext.h"
 #include "sim/unitentry.h"
+#include "support/programrun.h"
 #include "support/simulatorthread.h"
 #include "support/windowsuite.h"
 
@@ -17,27 +18,12 @@ namespace {
 const QHostAddress Unit("192.168.0.254"); // the address the window starts with
 const QString Program = QStringLiteral(HVTK_CHECK_PROGRAM);
 
-struct Run
-{
-    int exitCode = -1;
-    QByteArray out;
-    QByteArray err;
-};
+using Run = ProgramRun;
 
 // Runs hvtk-check while this thread's event loop goes on (the window polls).
 Run runCheck(const QStringList &arguments, int waitMs = 20000)
 {
-    QProcess process;
-    process.start(Program, arguments);
-    if (!process.waitForStarted(5000))
-        return {};
-    QElapsedTimer clock;
-    clock.start();
-    while (process.state() != QProcess::NotRunning && clock.elapsed() < waitMs)
-        QTest::qWait(10);
-    if (process.state() != QProcess::NotRunning || process.exitStatus() != QProcess::NormalExit)
-        return {};
-    return {process.exitCode(), process.readAllStandardOutput(), process.readAllStandardError()};
+    return runProgram(Program, arguments, waitMs);
 }
 
 // The verdict lines of the text block of `address`: the lines after its first

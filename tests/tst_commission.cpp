@@ -4,6 +4,7 @@
 // the same texts, units that refuse, never come back or are in no row,
 // strays on the wire, and a conflict.
 #include "support/messageboxdriver.h"
+#include "support/programrun.h"
 #include "support/simulatorthread.h"
 #include "support/windowsuite.h"
 
@@ -18,31 +19,12 @@ const QString Program = QStringLiteral(HVTK_COMMISSION_PROGRAM);
 const QByteArray Header = "controlMac,controlIp,controlMask,controlGateway,localName,danteIp,danteMask,"
                           "danteGateway,danteName,qsysCoreIp,stationId\r\n";
 
-struct Run
-{
-    int exitCode = -1;
-    QByteArray out;
-    QByteArray err;
-};
+using Run = ProgramRun;
 
-// Runs hvtk-commission while this thread's event loop goes on; `whileRunning`
-// is called every 20 ms meanwhile.
-Run runCommission(const QStringList &arguments, const std::function<void()> &whileRunning = {})
+// Runs hvtk-commission while this thread's event loop goes on.
+Run runCommission(const QStringList &arguments)
 {
-    QProcess process;
-    process.start(Program, arguments);
-    if (!process.waitForStarted(5000))
-        return {};
-    QElapsedTimer clock;
-    clock.start();
-    while (process.state() != QProcess::NotRunning && clock.elapsed() < 60000) {
-        if (whileRunning)
-            whileRunning();
-        QTest::qWait(20);
-    }
-    if (process.state() != QProcess::NotRunning || process.exitStatus() != QProcess::NormalExit)
-        return {};
-    return {process.exitCode(), process.readAllStandardOutput(), process.readAllStandardError()};
+    return runProgram(Program, arguments, 60000);
 }
 
 QJsonArray unitsOf(const Run &run)
