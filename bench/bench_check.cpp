@@ -25,45 +25,32 @@ using BenchProcess::workstation;
 
 struct Outcome
 {
-    qint64 wallMs = 0;
-    double cpuSeconds = 0;
-    int exitCode = -1;
-    int units = 0;
+    BenchProcess::TimedRun run;
     int answered = 0;
     int ready = 0;
     int notReadyAsExpected = 0;
-    qint64 slowestUnitMs = 0;
-    qint64 medianUnitMs = 0;
 };
 
 Outcome check(const QStringList &arguments)
 {
-    const BenchProcess::TimedRun run = BenchProcess::runTimed(QStringLiteral(HVTK_CHECK_PROGRAM), arguments, 60000);
-    Outcome outcome;
-    if (!run.finished)
-        return outcome;
-    outcome.wallMs = run.wallMs;
-    outcome.cpuSeconds = run.cpuSeconds;
-    outcome.exitCode = run.exitCode;
-    outcome.units = run.units.size();
-    for (const QJsonValue &value : run.units) {
+    Outcome outcome{BenchProcess::runTimed(QStringLiteral(HVTK_CHECK_PROGRAM), arguments, 60000)};
+    for (const QJsonValue &value : outcome.run.units) {
         const QJsonObject unit = value.toObject();
         outcome.answered += unit.value("answered").toBool();
         outcome.ready += unit.value("ready").toBool();
         outcome.notReadyAsExpected += unit.value("conditions").toArray() == QJsonArray{"DipSwitchesNotOff"};
     }
-    outcome.slowestUnitMs = run.slowestUnitMs;
-    outcome.medianUnitMs = run.medianUnitMs;
     return outcome;
 }
 
 void report(const QString &what, const Outcome &o)
 {
-    out() << what << ": exit " << o.exitCode << ", " << o.units << " units, " << o.answered << " answered, "
+    const BenchProcess::TimedRun &r = o.run;
+    out() << what << ": exit " << r.exitCode << ", " << r.units.size() << " units, " << o.answered << " answered, "
           << o.ready << " ready, " << o.notReadyAsExpected << " with only the DIP switch line; wall "
-          << o.wallMs << " ms (" << QString::number(double(o.wallMs) / qMax(1, o.units), 'f', 2)
-          << " ms per unit), CPU " << QString::number(o.cpuSeconds, 'f', 3) << " s; per unit median "
-          << o.medianUnitMs << " ms, slowest " << o.slowestUnitMs << " ms\n";
+          << r.wallMs << " ms (" << QString::number(double(r.wallMs) / qMax(1, int(r.units.size())), 'f', 2)
+          << " ms per unit), CPU " << QString::number(r.cpuSeconds, 'f', 3) << " s; per unit median "
+          << r.medianUnitMs << " ms, slowest " << r.slowestUnitMs << " ms\n";
     out().flush();
 }
 

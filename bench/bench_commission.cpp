@@ -51,39 +51,25 @@ QByteArray plan(const QList<quint32> &units, bool up)
 
 struct Outcome
 {
-    qint64 wallMs = 0;
-    double cpuSeconds = 0;
-    int exitCode = -1;
-    int units = 0;
+    BenchProcess::TimedRun run;
     int commissioned = 0;
-    qint64 medianUnitMs = 0;
-    qint64 slowestUnitMs = 0;
 };
 
 Outcome commission(const QStringList &arguments)
 {
-    const BenchProcess::TimedRun run =
-        BenchProcess::runTimed(QStringLiteral(HVTK_COMMISSION_PROGRAM), arguments, 120000);
-    Outcome outcome;
-    if (!run.finished)
-        return outcome;
-    outcome.wallMs = run.wallMs;
-    outcome.cpuSeconds = run.cpuSeconds;
-    outcome.exitCode = run.exitCode;
-    outcome.units = run.units.size();
-    for (const QJsonValue &value : run.units)
+    Outcome outcome{BenchProcess::runTimed(QStringLiteral(HVTK_COMMISSION_PROGRAM), arguments, 120000)};
+    for (const QJsonValue &value : outcome.run.units)
         outcome.commissioned += value.toObject().value("outcome").toString() == QLatin1String("commissioned");
-    outcome.medianUnitMs = run.medianUnitMs;
-    outcome.slowestUnitMs = run.slowestUnitMs;
     return outcome;
 }
 
 void report(const QString &what, const Outcome &o)
 {
-    out() << what << ": exit " << o.exitCode << ", " << o.commissioned << " of " << o.units
-          << " commissioned; wall " << o.wallMs << " ms, floor " << FloorMs << " ms, " << (o.wallMs - FloorMs)
-          << " ms above it; per unit median " << o.medianUnitMs << " ms, slowest " << o.slowestUnitMs
-          << " ms; CPU " << QString::number(o.cpuSeconds, 'f', 3) << " s\n";
+    const BenchProcess::TimedRun &r = o.run;
+    out() << what << ": exit " << r.exitCode << ", " << o.commissioned << " of " << r.units.size()
+          << " commissioned; wall " << r.wallMs << " ms, floor " << FloorMs << " ms, " << (r.wallMs - FloorMs)
+          << " ms above it; per unit median " << r.medianUnitMs << " ms, slowest " << r.slowestUnitMs
+          << " ms; CPU " << QString::number(r.cpuSeconds, 'f', 3) << " s\n";
     out().flush();
 }
 
@@ -139,7 +125,7 @@ int main(int argc, char **argv)
                                                                        : QStringLiteral("down.csv"))}
                                            + (up ? oldAddresses : newAddresses));
         report(QStringLiteral("run %1, %2 units %3").arg(run).arg(count).arg(up ? "moved up" : "moved back"), outcome);
-        allGood = allGood && outcome.exitCode == 0 && outcome.commissioned == count;
+        allGood = allGood && outcome.run.exitCode == 0 && outcome.commissioned == count;
     }
     simulator.kill();
     simulator.waitForFinished();
