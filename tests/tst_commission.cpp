@@ -21,10 +21,11 @@ const QByteArray Header = "controlMac,controlIp,controlMask,controlGateway,local
 
 using Run = ProgramRun;
 
-// Runs hvtk-commission while this thread's event loop goes on.
-Run runCommission(const QStringList &arguments)
+// Runs hvtk-commission while this thread's event loop goes on; `whileRunning`
+// is called every 20 ms meanwhile.
+Run runCommission(const QStringList &arguments, const std::function<void()> &whileRunning = {})
 {
-    return runProgram(Program, arguments, 60000);
+    return runProgram(Program, arguments, 60000, whileRunning, 20);
 }
 
 QJsonArray unitsOf(const Run &run)

@@ -4,7 +4,8 @@
 #include <QProcess>
 #include <QTest>
 
-ProgramRun runProgram(const QString &program, const QStringList &arguments, int waitMs)
+ProgramRun runProgram(const QString &program, const QStringList &arguments, int waitMs,
+                      const std::function<void()> &whileRunning, int tickMs)
 {
     QProcess process;
     process.start(program, arguments);
@@ -12,8 +13,11 @@ ProgramRun runProgram(const QString &program, const QStringList &arguments, int 
         return {};
     QElapsedTimer clock;
     clock.start();
-    while (process.state() != QProcess::NotRunning && clock.elapsed() < waitMs)
-        QTest::qWait(10);
+    while (process.state() != QProcess::NotRunning && clock.elapsed() < waitMs) {
+        if (whileRunning)
+            whileRunning();
+        QTest::qWait(tickMs);
+    }
     if (process.state() != QProcess::NotRunning || process.exitStatus() != QProcess::NormalExit)
         return {};
     return {process.exitCode(), process.readAllStandardOutput(), process.readAllStandardError()};

@@ -4,6 +4,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 // What a command-line program left behind: its exit status and its output.
 struct ProgramRun
 {
@@ -13,6 +15,7 @@ struct ProgramRun
 };
 
 // Runs `program` while this thread's event loop goes on (the window and the
-// simulator keep working); exit status -1 when it did not start, did not end
-// within `waitMs` or crashed.
-ProgramRun runProgram(const QString &program, const QStringList &arguments, int waitMs);
+// simulator keep working), calling `whileRunning` every `tickMs` meanwhile;
+// exit status -1 when it did not start, did not end within `waitMs` or crashed.
+ProgramRun runProgram(const QString &program, const QStringList &arguments, int waitMs,
+                      const std::function<void()> &whileRunning = {}, int tickMs = 10);
