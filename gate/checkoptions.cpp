@@ -3,7 +3,6 @@
 #include "monitor/assemblyprofiles.h"
 
 #include <QCommandLineParser>
-#include <QRegularExpression>
 
 namespace CheckCommandLine {
 
@@ -62,35 +61,23 @@ const char *const Epilog =
     "  hvtk-check --json --record line3.jsonl 192.168.0.21 192.168.0.22\n"
     "  hvtk-check --discover --assembly TK12X\n";
 
-// Four decimal parts only: "192.168.0.2" but not the shorthand "192.168.2",
-// which would quietly stand for 192.168.0.2.
-bool parseIPv4(const QString &text, QHostAddress *address)
-{
-    static const QRegularExpression dottedQuad(QStringLiteral("^\\d{1,3}(\\.\\d{1,3}){3}$"));
-    return dottedQuad.match(text).hasMatch() && address->setAddress(text)
-        && address->protocol() == QAbstractSocket::IPv4Protocol;
-}
-
 QList<QCommandLineOption> options()
 {
+    FleetCommandLine::OptionTexts texts;
+    texts.discover = QStringLiteral("Broadcast the version query on this workstation's subnet under the discovery "
+                                    "mask and check every unit that answers (besides any ADDRESS named).");
+    texts.timeout = QStringLiteral("Give each unit at most SECONDS to settle (default 5; fractions allowed).");
     return {
-        {QStringLiteral("discover"),
-         QStringLiteral("Broadcast the version query on this workstation's subnet under the discovery mask "
-                        "and check every unit that answers (besides any ADDRESS named).")},
-        {QStringLiteral("mask"),
-         QStringLiteral("Discovery mask (default 255.255.255.0); 0.0.0.0 broadcasts to 255.255.255.255."),
-         QStringLiteral("MASK")},
-        {QStringLiteral("timeout"),
-         QStringLiteral("Give each unit at most SECONDS to settle (default 5; fractions allowed)."),
-         QStringLiteral("SECONDS")},
+        FleetCommandLine::discoverOption(texts),
+        FleetCommandLine::maskOption(),
+        FleetCommandLine::timeoutOption(texts),
         {QStringLiteral("assembly"),
          QStringLiteral("Judge every unit as the model MODEL that the line is building instead of the model "
                         "it reports: %1.")
              .arg(Assembly::names().join(QStringLiteral(", "))),
          QStringLiteral("MODEL")},
-        {QStringLiteral("json"), QStringLiteral("Write one JSON document instead of text.")},
-        {QStringLiteral("record"), QStringLiteral("Append one JSON line per unit to FILE."),
-         QStringLiteral("FILE")},
+        FleetCommandLine::jsonOption(texts),
+        FleetCommandLine::recordOption(texts),
     };
 }
 
@@ -133,36 +120,9 @@ CommandLine parse(const QStringList &arguments)
     }
 
     CheckOptions &options = line.options;
-    for (const QString &text : parser.positionalArguments()) {
-        QHostAddress address;
-        if (!parseIPv4(text, &address))
-            return usageError(QStringLiteral("\"%1\" is not an IPv4 address").arg(text));
-        // A unit has one address of its own: polling these would reach many or none.
-        if (address == QHostAddress(QHostAddress::AnyIPv4) || address == QHostAddress(QHostAddress::Broadcast)
-            || address.isMulticast())
-            return usageError(QStringLiteral("\"%1\" is not the address of one unit").arg(text));
-        if (!options.units.contains(address))
-            options.units << address;
-    }
-    options.discover = parser.isSet(QStringLiteral("discover"));
-    if (parser.isSet(QStringLiteral("mask"))) {
-        const QString text = parser.value(QStringLiteral("mask"));
-        QHostAddress mask;
-        if (!parseIPv4(text, &mask))
-            return usageError(QStringLiteral("--mask: \"%1\" is not an IPv4 mask").arg(text));
-        if (!options.discover)
-            return usageError(QStringLiteral("--mask is only used with --discover"));
-        options.mask = mask.toIPv4Address();
-    }
-    if (parser.isSet(QStringLiteral("timeout"))) {
-        const QString text = parser.value(QStringLiteral("timeout"));
-        bool ok = false;
-        const double seconds = text.toDouble(&ok);
-        if (!ok || !(seconds > 0) || seconds > 86400)
-            return usageError(QStringLiteral("--timeout: \"%1\" is not a positive number of seconds (at most 86400)")
-                                  .arg(text));
-        options.timeoutMs = qMax(1, int(seconds * 1000 + 0.5));
-    }
+    QString error = FleetCommandLine::takeTargets(parser.positionalArguments(), parser, &options);
+    if (!error.isEmpty())
+        return usageError(error);
     if (parser.isSet(QStringLiteral("assembly"))) {
         const QString text = parser.value(QStringLiteral("assembly"));
         options.assembly = Assembly::names().indexOf(text);
@@ -170,14 +130,11 @@ CommandLine parse(const QStringList &arguments)
             return usageError(QStringLiteral("--assembly: \"%1\" is not one of %2")
                                   .arg(text, Assembly::names().join(QStringLiteral(", "))));
     }
-    options.json = parser.isSet(QStringLiteral("json"));
-    if (parser.isSet(QStringLiteral("record"))) {
-        options.recordFile = parser.value(QStringLiteral("record"));
-        if (options.recordFile.isEmpty())
-            return usageError(QStringLiteral("--record: the file name is empty"));
-    }
-    if (options.units.isEmpty() && !options.discover)
-        return usageError(QStringLiteral("no unit named: give an ADDRESS or --discover"));
+    error = FleetCommandLine::takeOutputs(parser, &options);
+    if (error.isEmpty())
+        error = FleetCommandLine::requireUnits(options);
+    if (!error.isEmpty())
+        return usageError(error);
     line.outcome = CommandLine::Run;
     return line;
 }
@@ -187,10 +144,7 @@ QString helpText()
     QCommandLineParser parser;
     describe(parser);
     // The usage line names the program, not the path it was started by.
-    QString text = parser.helpText();
-    const int options = text.indexOf(QLatin1String(" [options]"));
-    if (text.startsWith(QLatin1String("Usage: ")) && options > 0)
-        text.replace(0, options, QStringLiteral("Usage: hvtk-check"));
+    const QString text = FleetCommandLine::helpText(parser, QStringLiteral("hvtk-check"));
     return text + QLatin1String(Epilog);
 }
 

@@ -1,19 +1,14 @@
 #pragma once
 
-#include <QHostAddress>
-#include <QList>
+#include "fleet/fleetoptions.h"
+
 #include <QString>
 #include <QStringList>
 
-// What hvtk-check was asked to do.
-struct CheckOptions
+// What hvtk-check was asked to do: the units, timeout and outputs as every
+// fleet program takes them, and the assembly to judge against.
+struct CheckOptions : FleetOptions
 {
-    QList<QHostAddress> units;         // named on the command line, in that order
-    bool discover = false;             // also check every unit that answers a broadcast
-    quint32 mask = 0xFFFFFF00u;        // discovery mask; 0 means the global broadcast
-    int timeoutMs = 5000;              // per unit
-    bool json = false;
-    QString recordFile;                // empty: no record
     int assembly = 10;                 // index of the assembly list; 10, "UNKNOWN": the model each unit reports
 };
 
@@ -37,8 +32,8 @@ QString helpText();
 constexpr int AllReady = 0;
 constexpr int NotReady = 1;
 constexpr int NoAnswer = 2;
-constexpr int Usage = 64;
-constexpr int SocketFailure = 71;
-constexpr int RecordFailure = 74;
+constexpr int Usage = FleetCommandLine::Usage;
+constexpr int SocketFailure = FleetCommandLine::SocketFailure;
+constexpr int RecordFailure = FleetCommandLine::RecordFailure;
 
 } // namespace CheckCommandLine

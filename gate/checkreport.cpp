@@ -1,5 +1,6 @@
 #include "gate/checkreport.h"
 
+#include "fleet/recordtime.h"
 #include "gate/checkoptions.h"
 #include "monitor/unitpoll.h"
 #include "channel/windowtext.h"
@@ -114,7 +115,7 @@ QByteArray jsonDocument(const std::vector<UnitCheck> &units)
 QByteArray recordLine(const UnitCheck &unit)
 {
     QJsonObject object = unitObject(unit);
-    object.insert(QStringLiteral("time"), unit.finishTime().toUTC().toString(Qt::ISODateWithMs));
+    object.insert(QStringLiteral("time"), recordTime(unit.finishTime()));
     return QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n';
 }
 

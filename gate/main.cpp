@@ -2,7 +2,7 @@
 #include "gate/checkoptions.h"
 #include "gate/checkreport.h"
 #include "gate/checkrun.h"
-#include "gate/recordfile.h"
+#include "fleet/recordfile.h"
 
 #include <QCoreApplication>
 #include <QTextStream>

@@ -5,8 +5,8 @@
 #include "monitor/checklist.h"
 #include "monitor/unitpoll.h"
 
-UnitCheck::UnitCheck(const QHostAddress &address, int assembly, qint64 startedMs)
-    : m_address(address), m_startedMs(startedMs)
+UnitCheck::UnitCheck(const QHostAddress &address, int assembly, qint64 startedMs, int timeoutMs)
+    : FleetUnit(address, startedMs), m_timeoutMs(timeoutMs)
 {
     // The window's state for a unit it starts to poll: offline, record
     // cleared, then the assembly the technician chose (or "UNKNOWN").
@@ -18,7 +18,7 @@ QByteArray UnitCheck::request() const
     return UnitPoll::request(m_status);
 }
 
-void UnitCheck::take(const QByteArray &datagram)
+void UnitCheck::take(const QByteArray &datagram, qint64 nowMs)
 {
     const UnitPoll::Reply reply = UnitPoll::take(datagram);
     if (reply.kind == UnitPoll::ReplyKind::Ignored || m_finished)
@@ -43,12 +43,19 @@ void UnitCheck::take(const QByteArray &datagram)
     ++m_replies;
     m_settled = m_replies >= 2 && m_status.conditionFlags == m_lastFlags;
     m_lastFlags = m_status.conditionFlags;
+    if (m_settled)
+        finish(nowMs, QDateTime::currentDateTimeUtc());
+}
+
+void UnitCheck::due(qint64 nowMs)
+{
+    finish(nowMs, QDateTime::currentDateTimeUtc());
 }
 
 void UnitCheck::finish(qint64 nowMs, const QDateTime &time)
 {
     m_finished = true;
-    m_elapsedMs = nowMs - m_startedMs;
+    m_elapsedMs = nowMs - startedMs();
     m_finishTime = time;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "fleet/fleetunit.h"
 #include "monitor/statusdecoder.h"
 #include "monitor/unitstatus.h"
 
@@ -10,28 +11,31 @@
 
 // One unit under check: what the window would hold for it in private mode
 // (its record and the assembly it is judged against), fed with every datagram
-// it sends, and when its verdict stands.
-class UnitCheck
+// it sends, and when its verdict stands: when two replies in a row left the
+// same condition word, or when its timeout runs out.
+class UnitCheck : public FleetUnit
 {
 public:
     // `assembly`: the assembly list index to judge against; "UNKNOWN" takes
     // the model the unit reports, as the window does.
     // `startedMs`: when its first request goes out, on the run's clock.
-    UnitCheck(const QHostAddress &address, int assembly, qint64 startedMs);
+    UnitCheck(const QHostAddress &address, int assembly, qint64 startedMs, int timeoutMs);
 
-    QHostAddress address() const { return m_address; }
     // The request the next poll sends.
     QByteArray request() const;
-    // Takes one datagram the unit sent.
-    void take(const QByteArray &datagram);
+    QByteArray pollRequest() const override { return request(); }
+    // Takes one datagram the unit sent at `nowMs` on the run's clock.
+    void take(const QByteArray &datagram, qint64 nowMs) override;
+    // The timeout: the unit is judged on what it sent so far.
+    qint64 dueMs() const override { return m_finished ? -1 : startedMs() + m_timeoutMs; }
+    void due(qint64 nowMs) override;
 
     // Two replies in a row left the same condition word.
     bool settled() const { return m_settled; }
 
-    qint64 startedMs() const { return m_startedMs; }
     // The check of this unit ends at `nowMs` on the run's clock.
     void finish(qint64 nowMs, const QDateTime &time);
-    bool finished() const { return m_finished; }
+    bool finished() const override { return m_finished; }
     // From its first request to its verdict.
     qint64 elapsedMs() const { return m_elapsedMs; }
     QDateTime finishTime() const { return m_finishTime; }
@@ -47,8 +51,7 @@ public:
     const UnitStatus &status() const { return m_status; }
 
 private:
-    QHostAddress m_address;
-    qint64 m_startedMs = 0;
+    int m_timeoutMs = 0;
     UnitStatus m_status;
     StatusDecoder::AssemblyContext m_assembly;
     int m_replies = 0;

@@ -1,4 +1,4 @@
-#include "gate/recordfile.h"
+#include "fleet/recordfile.h"
 
 bool RecordFile::open(const QString &path, QString *error)
 {

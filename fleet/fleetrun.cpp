@@ -1,0 +1,217 @@
+#include "fleet/fleetrun.h"
+
+#include "channel/commandtext.h"
+#include "discovery/scanmask.h"
+#include "discovery/unitanswers.h"
+
+#include <QNetworkDatagram>
+#include <QNetworkInterface>
+
+#include <algorithm>
+
+namespace {
+
+// Room for the replies of a thousand units arriving at once (about 1 KB of
+// buffer each); the kernel may grant less, and a lost reply is asked again.
+constexpr int ReceiveBufferBytes = 4 * 1024 * 1024;
+
+// This workstation's first IPv4 address other than 127.0.0.1, or 0.
+quint32 workstationAddress()
+{
+    const QHostAddress loopback(QHostAddress::LocalHost);
+    for (const QHostAddress &address : QNetworkInterface::allAddresses()) {
+        if (address.protocol() == QAbstractSocket::IPv4Protocol && address != loopback)
+            return address.toIPv4Address();
+    }
+    return 0;
+}
+
+} // namespace
+
+FleetRun::FleetRun(const FleetOptions &options, UnitFactory makeUnit, QObject *parent)
+    : QObject(parent), m_options(options), m_makeUnit(std::move(makeUnit))
+{
+    m_pollTimer.setInterval(PollIntervalMs);
+    m_dueTimer.setSingleShot(true);
+    m_discoveryQuiet.setSingleShot(true);
+    m_discoveryQuiet.setInterval(DiscoveryQuietMs);
+    m_discoveryLongest.setSingleShot(true);
+    m_discoveryLongest.setInterval(DiscoveryLongestMs);
+    connect(&m_socket, &QUdpSocket::readyRead, this, &FleetRun::readDatagrams);
+    connect(&m_pollTimer, &QTimer::timeout, this, &FleetRun::pollTick);
+    connect(&m_dueTimer, &QTimer::timeout, this, &FleetRun::callDueUnits);
+    connect(&m_discoveryQuiet, &QTimer::timeout, this, &FleetRun::endDiscovery);
+    connect(&m_discoveryLongest, &QTimer::timeout, this, &FleetRun::endDiscovery);
+}
+
+bool FleetRun::start(QString *error)
+{
+    if (!m_socket.bind(QHostAddress(QHostAddress::AnyIPv4), 0)) {
+        *error = m_socket.errorString();
+        return false;
+    }
+    m_socket.setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, ReceiveBufferBytes);
+    m_clock.start();
+    m_units.reserve(std::size_t(m_options.units.size()));
+    for (const QHostAddress &address : m_options.units)
+        addUnit(address);
+    if (m_options.discover) {
+        m_discovering = true;
+        const quint32 base = ScanMask::baseAddress(workstationAddress());
+        m_discoveryAddress = QHostAddress(ScanMask::broadcastAddress(base, m_options.mask));
+        m_socket.writeDatagram(CommandText::versionQuery(), m_discoveryAddress, CommandText::UnitPort);
+        m_discoveryQuiet.start();
+        m_discoveryLongest.start();
+    }
+    m_pollTimer.start();
+    armDueTimer();
+    return true;
+}
+
+void FleetRun::resume()
+{
+    m_done = false;
+    remap();
+    for (const auto &unit : m_units)
+        flush(*unit);
+    if (!m_pollTimer.isActive())
+        m_pollTimer.start();
+    armDueTimer();
+    finishIfDone();
+}
+
+void FleetRun::addUnit(const QHostAddress &address)
+{
+    m_byAddress.insert(address.toIPv4Address(), m_units.size());
+    m_units.push_back(m_makeUnit(address, m_clock.elapsed()));
+    FleetUnit &unit = *m_units.back();
+    const QByteArray request = unit.pollRequest();
+    if (!request.isEmpty())
+        m_socket.writeDatagram(request, unit.address(), CommandText::UnitPort);
+    flush(unit);
+}
+
+// Sends what the unit holds to where it is now.
+void FleetRun::flush(FleetUnit &unit)
+{
+    for (const QByteArray &datagram : unit.takeOutbox())
+        m_socket.writeDatagram(datagram, unit.address(), CommandText::UnitPort);
+}
+
+void FleetRun::readDatagrams()
+{
+    bool moved = false;
+    while (m_socket.hasPendingDatagrams()) {
+        const QNetworkDatagram datagram = m_socket.receiveDatagram();
+        bool isIPv4 = false;
+        const quint32 sender = datagram.senderAddress().toIPv4Address(&isIPv4);
+        if (!isIPv4)
+            continue;
+        // A named unit's answer to the discovery broadcast cannot be told
+        // from a version answer and is taken as one.
+        const auto known = m_byAddress.constFind(sender);
+        if (known != m_byAddress.constEnd()) {
+            FleetUnit &unit = *m_units[known.value()];
+            if (unit.finished())
+                continue;
+            unit.take(datagram.data(), m_clock.elapsed());
+            moved = moved || unit.address().toIPv4Address() != sender;
+            flush(unit);
+        } else if (m_discovering && UnitAnswers::isUnitAnswer(datagram.data())) {
+            addUnit(QHostAddress(sender));
+            m_discoveryQuiet.start();
+        }
+    }
+    if (moved)
+        remap();
+    armDueTimer();
+    emit progressed();
+    finishIfDone();
+}
+
+void FleetRun::pollTick()
+{
+    callDueUnits();
+    for (const auto &unit : m_units) {
+        if (unit->finished())
+            continue;
+        const QByteArray request = unit->pollRequest();
+        if (!request.isEmpty())
+            m_socket.writeDatagram(request, unit->address(), CommandText::UnitPort);
+    }
+}
+
+// Calls every unit whose time has come.
+void FleetRun::callDueUnits()
+{
+    const qint64 now = m_clock.elapsed();
+    bool moved = false;
+    for (const auto &unit : m_units) {
+        const qint64 due = unit->dueMs();
+        if (!unit->finished() && due >= 0 && due <= now) {
+            const QHostAddress before = unit->address();
+            unit->due(now);
+            moved = moved || unit->address() != before;
+            flush(*unit);
+        }
+    }
+    if (moved)
+        remap();
+    armDueTimer();
+    emit progressed();
+    finishIfDone();
+}
+
+void FleetRun::armDueTimer()
+{
+    qint64 earliest = -1;
+    for (const auto &unit : m_units) {
+        const qint64 due = unit->dueMs();
+        if (unit->finished() || due < 0)
+            continue;
+        if (earliest < 0 || due < earliest)
+            earliest = due;
+    }
+    if (earliest >= 0)
+        m_dueTimer.start(int(qMax<qint64>(0, earliest - m_clock.elapsed())));
+    else
+        m_dueTimer.stop();
+}
+
+// Datagrams go to each unit by the address it has now.
+void FleetRun::remap()
+{
+    m_byAddress.clear();
+    for (std::size_t i = 0; i < m_units.size(); ++i)
+        m_byAddress.insert(m_units[i]->address().toIPv4Address(), i);
+}
+
+void FleetRun::endDiscovery()
+{
+    if (!m_discovering)
+        return;
+    m_discovering = false;
+    m_discoveryQuiet.stop();
+    m_discoveryLongest.stop();
+    // Discovered units follow the named ones, sorted by address.
+    std::stable_sort(m_units.begin() + m_options.units.size(), m_units.end(),
+                     [](const std::unique_ptr<FleetUnit> &a, const std::unique_ptr<FleetUnit> &b) {
+                         return a->address().toIPv4Address() < b->address().toIPv4Address();
+                     });
+    remap();
+    finishIfDone();
+}
+
+void FleetRun::finishIfDone()
+{
+    if (m_done || m_discovering)
+        return;
+    const bool allFinished = std::all_of(m_units.begin(), m_units.end(),
+                                         [](const std::unique_ptr<FleetUnit> &unit) { return unit->finished(); });
+    if (!allFinished)
+        return;
+    m_done = true;
+    m_pollTimer.stop();
+    m_dueTimer.stop();
+    emit finished();
+}
