@@ -1,4 +1,5 @@
 #include "app/desktopfonts.h"
+#include "app/desktopscaling.h"
 #include "app/hvtkutilities.h"
 #include "app/indicatorwords.h"
 
@@ -6,6 +7,7 @@
 
 int main(int argc, char *argv[])
 {
+    DesktopScaling::follow();
     QApplication application(argc, argv);
     DesktopFonts::use();
     HVTKUtilities window;
