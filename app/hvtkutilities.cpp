@@ -99,15 +99,9 @@ HVTKUtilities::HVTKUtilities(QWidget *parent)
         ui.m_txtIP->setText(unitAddress);
     }
 
-    m_bRestartPending = false;
-    m_bDefaultsPending = false;
-    m_bFirmwareUpdatePending = false;
-    m_bOnline = true;
+    // Online until here, so that going offline applies the whole offline
+    // presentation once.
     setOnlineUI(false);
-
-    m_nScanStep = 7;
-    m_bScanMaskEdited = false;
-    m_bConfirmAssembly = true;
 }
 
 HVTKUtilities::~HVTKUtilities() = default;

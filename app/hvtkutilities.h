@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/userquestion.h"
+#include "discovery/scanmask.h"
 #include "monitor/unitstatus.h"
 #include "ui_hvtkutilities.h"
 
@@ -166,6 +167,7 @@ private:
     bool m_bConfirmAssembly = true;
     bool m_bAssemblySetByProgram = false;
     bool m_bIntensitySetByProgram = false;
+    // Online until the constructor applies the offline presentation.
     bool m_bOnline = true;
     bool m_bAwaitingReply = false;
     bool m_bRawReplyExpected = false;
@@ -173,7 +175,7 @@ private:
     bool m_bRestartPending = false;
     bool m_bDefaultsPending = false;
     bool m_bPrivateMode = false;
-    quint8 m_nScanStep = 7;
+    quint8 m_nScanStep = ScanMask::RestartStep;
     bool m_bScanMaskEdited = false;
     QString m_strRowPrefix = QStringLiteral("<tr><td>");
     quint8 m_nLEDToggleStep = 0;

@@ -1,7 +1,6 @@
 #include "app/desktopfonts.h"
 #include "app/desktopscaling.h"
 #include "app/hvtkutilities.h"
-#include "app/indicatorwords.h"
 
 #include <QApplication>
 
@@ -11,7 +10,6 @@ int main(int argc, char *argv[])
     QApplication application(argc, argv);
     DesktopFonts::use();
     HVTKUtilities window;
-    IndicatorWords::follow(window);
     window.show();
     return application.exec();
 }

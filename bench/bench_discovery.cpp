@@ -1,6 +1,6 @@
 // Discovery on a large site: one broadcast answered at once by many units.
 //
-//   scripts/private-lan --host 10.20.0.17/22 -- build/bench/bench_discovery \
+//   scripts/private-lan --host 10.20.0.17/22 -- build/bench/bench_discovery
 //       [--units 1000] [--ticks 6] [--mask 255.255.252.0 | --global]
 //       [--answerer sim | light] [--default-buffer] [--show]
 //

@@ -1,9 +1,13 @@
 // What the real program costs: time from process start to its first poll
-// datagram, then, against a simulated unit, the CPU share of one core and the
-// resident memory while it polls, and the CPU share while the unit is gone.
-// Run inside the private LAN:
+// datagram, side by side with the floor under it (startup-floor: the same form
+// shown and one datagram sent, nothing else), then, against a simulated unit,
+// the CPU share of one core and the resident memory while it polls, and the
+// CPU share while the unit is gone. Run inside the private LAN:
 //
-//   scripts/private-lan -- build/bench/bench_startup [RUNS] [SECONDS]
+//   scripts/private-lan -- build/bench/bench_startup [STARTS] [SECONDS] [CORE]
+//
+// The program and the floor start in turns, STARTS times each, both pinned to
+// CORE with taskset: a start's time swings with the core it lands on.
 
 #include "channel/commandtext.h"
 #include "support/datagramcapture.h"
@@ -84,51 +88,77 @@ double cpuShare(qint64 pid, int seconds)
     return 100.0 * (cpuSeconds(pid) - before) / (wall.elapsed() / 1000.0);
 }
 
+// Milliseconds from starting `program` pinned to `core` to its first datagram
+// at the unit's address, or -1 when none came within 10 s or it was not a
+// status request.
+qint64 msToFirstPoll(const QString &program, int core)
+{
+    DatagramCapture capture;
+    if (!capture.bind(UnitAddress)) {
+        out() << "cannot bind " << UnitAddress.toString() << ':' << CommandText::UnitPort
+              << " (run me in scripts/private-lan)\n";
+        return -1;
+    }
+    QProcess process;
+    process.setProcessEnvironment(offscreen());
+    process.setStandardErrorFile(QProcess::nullDevice()); // the scan's debug lines
+    QElapsedTimer clock;
+    clock.start();
+    process.start(QStringLiteral("taskset"), {QStringLiteral("-c"), QString::number(core), program});
+    while (capture.datagrams().isEmpty() && clock.elapsed() < 10000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+    const qint64 ms = clock.elapsed();
+    const QByteArray first = capture.payloads().value(0);
+    stop(process);
+    return first == CommandText::statusRequest() ? ms : -1;
+}
+
+qint64 median(QList<qint64> values)
+{
+    std::sort(values.begin(), values.end());
+    return values.at(values.size() / 2);
+}
+
+QString summary(const QList<qint64> &times)
+{
+    const auto [least, most] = std::minmax_element(times.begin(), times.end());
+    return QStringLiteral("median %1 ms (min %2, max %3)").arg(median(times)).arg(*least).arg(*most);
+}
+
 } // namespace
 
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    const int runs = argc > 1 ? atoi(argv[1]) : 10;
+    const int runs = argc > 1 ? atoi(argv[1]) : 25;
     const int seconds = argc > 2 ? atoi(argv[2]) : 20;
+    const int core = argc > 3 ? atoi(argv[3]) : 1;
     const QString dir = QCoreApplication::applicationDirPath();
     const QString program = dir + QStringLiteral("/../hvtk-utilities");
+    const QString floorProgram = dir + QStringLiteral("/startup-floor");
     const QString simulator = dir + QStringLiteral("/../sim/hvtk-unit-sim");
 
-    // 1. Process start to the first poll datagram at the unit's address.
-    QList<qint64> startTimes;
-    for (int run = 0; run < runs; ++run) {
-        DatagramCapture capture;
-        if (!capture.bind(UnitAddress)) {
-            out() << "cannot bind " << UnitAddress.toString() << ':' << CommandText::UnitPort
-                  << " (run me in scripts/private-lan)\n";
-            return 1;
+    // 1. Process start to the first poll datagram at the unit's address, the
+    // program and the floor in turns.
+    QList<qint64> programTimes;
+    QList<qint64> floorTimes;
+    const auto measure = [core](const QString &name, QList<qint64> &times) {
+        const qint64 ms = msToFirstPoll(name, core);
+        if (ms < 0) {
+            out() << "no poll request from " << name << " within 10 s\n";
+            return false;
         }
-        QProcess tool;
-        tool.setProcessEnvironment(offscreen());
-        tool.setStandardErrorFile(QProcess::nullDevice()); // the scan's debug lines
-        QElapsedTimer clock;
-        clock.start();
-        tool.start(program, QStringList());
-        while (capture.datagrams().isEmpty() && clock.elapsed() < 10000)
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
-        const qint64 ms = clock.elapsed();
-        const QByteArray first = capture.payloads().value(0);
-        stop(tool);
-        if (first != "GSHV\r") {
-            out() << "run " << run << ": no poll request within 10 s\n";
-            return 1;
-        }
-        startTimes << ms;
+        times << ms;
         QThread::msleep(200);
+        return true;
+    };
+    for (int run = 0; run < runs; ++run) {
+        if (!measure(program, programTimes) || !measure(floorProgram, floorTimes))
+            return 1;
     }
-    std::sort(startTimes.begin(), startTimes.end());
-    qint64 sum = 0;
-    for (qint64 ms : startTimes)
-        sum += ms;
-    out() << "start to first poll datagram, " << runs << " runs: min " << startTimes.first()
-          << " ms, median " << startTimes.at(startTimes.size() / 2) << " ms, mean "
-          << sum / startTimes.size() << " ms, max " << startTimes.last() << " ms\n";
+    out() << "start to first poll datagram, " << runs << " starts each in turns on core " << core
+          << ": program " << summary(programTimes) << "; floor " << summary(floorTimes) << "; ratio "
+          << QString::number(double(median(programTimes)) / double(median(floorTimes)), 'f', 2) << "\n";
     out().flush();
 
     // 2. Polling a simulated unit (every 300 ms after each reply), then offline.

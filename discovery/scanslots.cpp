@@ -6,11 +6,15 @@
 #include "discovery/unitanswers.h"
 
 #include <QListWidgetItem>
+#include <QLoggingCategory>
 #include <QNetworkDatagram>
 #include <QTimer>
 #include <QUdpSocket>
 
 namespace {
+
+// The address, mask and broadcast address of every scan tick.
+Q_LOGGING_CATEGORY(scanLog, "hvtk.discovery.scan")
 
 constexpr int ScanInterval = 2000;
 // Room for the answers of thousands of units arriving at once; a small
@@ -111,9 +115,9 @@ void HVTKUtilities::scanNetwork()
     const quint32 base = ScanMask::baseAddress(ScanMask::ipv4Value(ui.m_txtIP->text()));
     const quint32 mask = ScanMask::ipv4Value(ui.m_txtScanSM->text());
     const quint32 broadcast = ScanMask::broadcastAddress(base, mask);
-    qDebug("IP: %s", qPrintable(AddressText::ipv4(base)));
-    qDebug("SM: %s", qPrintable(AddressText::ipv4(mask)));
-    qDebug("BC: %s", qPrintable(AddressText::ipv4(broadcast)));
+    qCDebug(scanLog, "IP: %s", qPrintable(AddressText::ipv4(base)));
+    qCDebug(scanLog, "SM: %s", qPrintable(AddressText::ipv4(mask)));
+    qCDebug(scanLog, "BC: %s", qPrintable(AddressText::ipv4(broadcast)));
 
     ageDetectedUnits();
 

@@ -2,6 +2,7 @@
 #include "app/setbyprogram.h"
 
 #include "channel/commandtext.h"
+#include "discovery/scanmask.h"
 #include "discovery/unitanswers.h"
 #include "link/linkfields.h"
 
@@ -29,7 +30,7 @@ void HVTKUtilities::on_m_txtIP_textChanged()
     const QString text = ui.m_txtIP->text();
     const bool valid = !QHostAddress(text).isNull();
     if (!m_bIPSetByProgram)
-        m_nScanStep = 7;
+        m_nScanStep = ScanMask::RestartStep;
     if (valid)
         connectToUnit();
     ui.m_txtIP->setStyleSheet(QStringLiteral("QLineEdit { background : %1 }")

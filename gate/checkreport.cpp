@@ -89,6 +89,7 @@ QJsonObject unitObject(const UnitCheck &unit)
         {QStringLiteral("answered"), unit.answered()},
         {QStringLiteral("ready"), unit.ready()},
         {QStringLiteral("checklist"), QJsonArray::fromStringList(unit.checklist())},
+        {QStringLiteral("modelMismatch"), unit.modelMismatch()},
         {QStringLiteral("conditionFlags"), int(flags)},
         {QStringLiteral("conditions"), QJsonArray::fromStringList(UnitPoll::conditionNames(flags))},
         {QStringLiteral("model"), s.modelToken},

@@ -4,6 +4,8 @@
 #include "gate/checkrun.h"
 #include "fleet/recordfile.h"
 
+#include "programversion.h"
+
 #include <QCoreApplication>
 #include <QTextStream>
 
@@ -28,7 +30,7 @@ int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("hvtk-check"));
-    QCoreApplication::setApplicationVersion(QStringLiteral(HVTK_VERSION));
+    QCoreApplication::setApplicationVersion(QString::fromLatin1(ProgramVersion));
 
     const CommandLine line = CheckCommandLine::parse(QCoreApplication::arguments());
     switch (line.outcome) {

@@ -6,7 +6,7 @@
 #include "monitor/unitpoll.h"
 
 UnitCheck::UnitCheck(const QHostAddress &address, int assembly, qint64 startedMs, int timeoutMs)
-    : FleetUnit(address, startedMs), m_timeoutMs(timeoutMs)
+    : FleetUnit(address, startedMs), m_lineAssembly(assembly), m_timeoutMs(timeoutMs)
 {
     // The window's state for a unit it starts to poll: offline, record
     // cleared, then the assembly the technician chose (or "UNKNOWN").
@@ -64,9 +64,19 @@ bool UnitCheck::ready() const
     return answered() && Checklist::releaseReady(m_statusRead, !checklist().isEmpty());
 }
 
+bool UnitCheck::modelMismatch() const
+{
+    return m_lineAssembly != Assembly::Unknown && !m_status.modelToken.isEmpty()
+        && StatusDecoder::assemblyIndexForModel(m_status.modelToken, Assembly::names()) != m_lineAssembly;
+}
+
 QStringList UnitCheck::checklist() const
 {
     if (!answered())
         return {};
-    return UnitPoll::checklistLines(m_status, m_assembly);
+    QStringList lines = UnitPoll::checklistLines(m_status, m_assembly);
+    if (modelMismatch())
+        lines << QStringLiteral("-PROGRAMMED AS %1; THIS LINE BUILDS %2.")
+                     .arg(m_status.modelToken, Assembly::name(m_lineAssembly));
+    return lines;
 }

@@ -46,11 +46,16 @@ public:
     bool statusRead() const { return m_statusRead; }
     // Answered, every condition read, no checklist line open.
     bool ready() const;
-    // The window's checklist lines for the last state; none for a unit that never answered.
+    // Judged against a model the line builds (not "UNKNOWN"), the unit's
+    // status reply names another one ("Halvo" counts as HV4).
+    bool modelMismatch() const;
+    // The window's checklist lines for the last state, then hvtk-check's own
+    // line for a model mismatch; none for a unit that never answered.
     QStringList checklist() const;
     const UnitStatus &status() const { return m_status; }
 
 private:
+    int m_lineAssembly = 0; // the assembly hvtk-check was given
     int m_timeoutMs = 0;
     UnitStatus m_status;
     StatusDecoder::AssemblyContext m_assembly;

@@ -1,4 +1,5 @@
 #include "app/hvtkutilities.h"
+#include "app/indicatorpaint.h"
 #include "app/setbyprogram.h"
 
 #include "monitor/assemblyprofiles.h"
@@ -24,12 +25,11 @@ const char *const DanteMacTemplate = "00:1D:C1:07::";
 
 // The first `inUse` indicators are framed in black until the next status
 // reply paints them; the rest are greyed out without a frame.
-void frameIndicators(const std::array<QLabel *, 32> &indicators, int inUse)
+void frameIndicators(const std::array<QLabel *, 32> &indicators, IoPanel::Indicator kind, int inUse)
 {
     for (int i = 0; i < int(indicators.size()); ++i) {
         const bool used = i < inUse;
-        indicators[i]->setStyleSheet(
-            IoPanel::indicatorStyleSheet(QString::fromLatin1(used ? IoPanel::Dark : IoPanel::NotInUse)));
+        paintIndicator(indicators[i], QString::fromLatin1(used ? IoPanel::Dark : IoPanel::NotInUse), kind, i + 1);
         indicators[i]->setFrameShape(used ? QFrame::Box : QFrame::NoFrame);
     }
 }
@@ -69,8 +69,8 @@ void HVTKUtilities::on_m_cmbAssembly_currentIndexChanged(int index)
                                                    m_bPrivateMode),
                    false);
 
-    frameIndicators(m_lblInputs, m_nInputCount);
-    frameIndicators(m_lblLEDs, m_nLedCount);
+    frameIndicators(m_lblInputs, IoPanel::Indicator::Input, m_nInputCount);
+    frameIndicators(m_lblLEDs, IoPanel::Indicator::Led, m_nLedCount);
 
     ui.actionRinger_Test->setVisible(m_bIntercomModel);
     ui.actionMute_Handset->setVisible(m_bIntercomModel);

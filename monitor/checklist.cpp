@@ -1,6 +1,7 @@
 #include "monitor/checklist.h"
 
 #include "monitor/assemblyprofiles.h"
+#include "monitor/conditions.h"
 #include "monitor/windowstyles.h"
 #include "channel/windowtext.h"
 
@@ -13,6 +14,12 @@ const char *const GreenStyleSheet = "QTextEdit { background-color : #b2ffb2 }";
 const char *const NotJudgedLine = "-WAITING FOR A COMPLETE STATUS REPLY.\n";
 
 namespace {
+
+// The line of a condition that the bit alone words.
+QString line(ConditionFlag flag)
+{
+    return windowText(Conditions::of(flag).checklistLine);
+}
 
 // The Dante side gave itself a 169.254.x.x address: no DHCP server answered.
 QString linkLocalNote(quint32 danteIp)
@@ -61,17 +68,17 @@ QString text(const UnitStatus &s, const AssemblyState &assembly)
 {
     QString lines;
     if (s.hasCondition(FirmwareUnsupported))
-        lines += windowText("-THIS FIRMWARE VERSION DOESN'T SUPPORT HV/TK UTILITIES.  PLEASE UPDATE TO THE LATEST.\n");
+        lines += line(FirmwareUnsupported);
     if (s.hasCondition(DataTruncated))
-        lines += windowText("-DATA IS TRUNCATED? PLEASE ENSURE EVERYTHING IS THE LATEST VERSION.\n");
+        lines += line(DataTruncated);
     if (s.hasCondition(ModelInvalid))
-        lines += windowText("-INVALID MODEL PROGRAMMED.\n");
+        lines += line(ModelInvalid);
     if (s.hasCondition(UltimoBusRequiredOffline))
-        lines += windowText("-DO NOT UPDATE ULTIMO IN THIS STATE.  SEE NOTES.\n");
+        lines += line(UltimoBusRequiredOffline);
     if (s.hasCondition(FirmwareUpdateRequired))
-        lines += windowText("-FIRMWARE v1.15+/2.09+ REQUIRED.\n");
+        lines += line(FirmwareUpdateRequired);
     if (s.hasCondition(BootloaderOutdated))
-        lines += windowText("-BOOTLOADER v1.0.04+ REQUIRED.\n");
+        lines += line(BootloaderOutdated);
     // Both Ultimo bits together mean the chip model was not recognised.
     const bool chipUnknown = s.hasCondition(UltimoFirmwareOutdated) && s.hasCondition(UltimoXFirmwareOutdated);
     if (chipUnknown)
@@ -88,15 +95,15 @@ QString text(const UnitStatus &s, const AssemblyState &assembly)
         lines += windowText("-INTERNAL ERROR CODE [0x%1].  RESET TO DEFAULTS AND SEE IF THE ERROR COMES BACK.  IF IT DOES, REPORT TO ORLAN.\n")
                      .arg(QString::number(s.unitErrorCode, 16).toUpper().rightJustified(2, QLatin1Char('0')));
     if (s.hasCondition(ControlMacInvalid))
-        lines += windowText("-INVALID/DEFAULT MAC ADDRESS PROGRAMMED.  PLEASE ASSIGN NEW FROM THE MASTER LIST.\n");
+        lines += line(ControlMacInvalid);
     if (s.hasCondition(DanteMacInvalid))
         lines += danteMacLine(s, assembly.ultimoXModel);
     if (s.hasCondition(SettingsNotDefault))
-        lines += windowText("-SETTINGS NOT AT FACTORY DEFAULTS.\n");
+        lines += line(SettingsNotDefault);
     if (s.hasCondition(LedIntensityLow))
-        lines += windowText("-LED INTENSITY NOT AT 100%\n");
+        lines += line(LedIntensityLow);
     if (s.hasCondition(DipSwitchesNotOff))
-        lines += windowText("-ALL DIP SWITCHES MUST BE SET TO OFF (UP).\n");
+        lines += line(DipSwitchesNotOff);
     return lines;
 }
 

@@ -2,8 +2,6 @@
 
 #include "channel/windowtext.h"
 
-#include <QRegularExpression>
-
 namespace IoPanel {
 
 const char *const Lit = "lime";
@@ -12,6 +10,8 @@ const char *const NotInUse = "#E7E7E7";
 
 QString indicatorStyleSheet(const QString &colour)
 {
+    if (colour.isEmpty())
+        return QStringLiteral("QLabel { background-color : }");
     return QStringLiteral("QLabel { background-color : ") + colour + QStringLiteral(" }");
 }
 
@@ -67,12 +67,6 @@ DipSwitchColours dipSwitchColours(bool switchOff)
 }
 
 namespace {
-
-QString colourOf(const QString &styleSheet)
-{
-    static const QRegularExpression background(QStringLiteral("background-color\\s*:\\s*([^\\s;}]*)"));
-    return background.match(styleSheet).captured(1);
-}
 
 QString nameOf(Indicator indicator, int number)
 {
@@ -158,9 +152,9 @@ QString stateOf(Indicator indicator, const QString &colour)
 
 } // namespace
 
-QString inWords(Indicator indicator, int number, const QString &styleSheet)
+QString inWords(Indicator indicator, int number, const QString &colour)
 {
-    return nameOf(indicator, number) + QStringLiteral(": ") + stateOf(indicator, colourOf(styleSheet));
+    return nameOf(indicator, number) + QStringLiteral(": ") + stateOf(indicator, colour);
 }
 
 } // namespace IoPanel

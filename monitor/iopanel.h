@@ -10,7 +10,8 @@
 namespace IoPanel {
 
 // Style sheet that paints an indicator label in `colour` ("lime", "black",
-// "white", "red", "orange" or "#E7E7E7" for an indicator not in use).
+// "white", "red", "orange" or "#E7E7E7" for an indicator not in use); with
+// no colour, the sheet names none.
 QString indicatorStyleSheet(const QString &colour);
 
 extern const char *const Lit;      // "lime"
@@ -52,10 +53,11 @@ enum class Indicator {
     PttZoneMode,
 };
 
-// What an indicator painted with `styleSheet` shows, for its tool tip and
+// What an indicator painted in `colour` shows, for its tool tip and
 // accessible name: "LED 3: red", "Input 2: active", "DIP switch 3: on",
-// "Ringer: not in use". `number` counts inputs, LEDs and DIP switches from 1
-// and is ignored for the others.
-QString inWords(Indicator indicator, int number, const QString &styleSheet);
+// "Ringer: not in use"; "unknown" for a colour that stands for no state.
+// `number` counts inputs, LEDs and DIP switches from 1 and is ignored for
+// the others.
+QString inWords(Indicator indicator, int number, const QString &colour);
 
 } // namespace IoPanel

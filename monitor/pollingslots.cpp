@@ -1,4 +1,5 @@
 #include "app/hvtkutilities.h"
+#include "app/indicatorpaint.h"
 #include "app/setbyprogram.h"
 
 #include "monitor/assemblyprofiles.h"
@@ -10,7 +11,11 @@
 
 #include <QTimer>
 
+#include <utility>
+
 namespace {
+
+using IoPanel::Indicator;
 
 const char *const OnlineTextColour = "black";
 const char *const OfflineTextColour = "lightgrey";
@@ -143,26 +148,34 @@ void HVTKUtilities::applyOfflinePresentation()
     ui.m_txtMAC->clear();
 
     ui.frameDIPSWs->setStyleSheet(QStringLiteral(".QFrame { background-color : black }"));
-    for (QLabel *on : {ui.m_DIPSWOn_1, ui.m_DIPSWOn_2, ui.m_DIPSWOn_3, ui.m_DIPSWOn_4})
-        on->setStyleSheet(IoPanel::indicatorStyleSheet(QLatin1String(IoPanel::Dark)));
-    for (QLabel *off : {ui.m_DIPSWOff_1, ui.m_DIPSWOff_2, ui.m_DIPSWOff_3, ui.m_DIPSWOff_4})
-        off->setStyleSheet(IoPanel::indicatorStyleSheet(QStringLiteral("white")));
+    const IoPanel::DipSwitchColours allOff = IoPanel::dipSwitchColours(true);
+    QLabel *const dipOn[] = {ui.m_DIPSWOn_1, ui.m_DIPSWOn_2, ui.m_DIPSWOn_3, ui.m_DIPSWOn_4};
+    QLabel *const dipOff[] = {ui.m_DIPSWOff_1, ui.m_DIPSWOff_2, ui.m_DIPSWOff_3, ui.m_DIPSWOff_4};
+    for (int k = 0; k < 4; ++k) {
+        paintIndicator(dipOn[k], allOff.onCell, Indicator::DipSwitchOnCell, k + 1);
+        paintIndicator(dipOff[k], allOff.offCell, Indicator::DipSwitchOffCell, k + 1);
+    }
     for (QLabel *caption : {ui.m_lblDIPSW_1, ui.m_lblDIPSW_2})
         caption->setStyleSheet(QStringLiteral("QLabel { color : white }"));
-    for (QLabel *indicator : {ui.m_PTTState, ui.m_SonalertState, ui.m_HandsetMutedState, ui.m_SnoozingAllowed,
-                              ui.m_ButtonTapsEnabled, ui.m_PTTZoneModeEnabled})
-        indicator->setStyleSheet(QStringLiteral("QLabel { background-color : }"));
+    // No colour: nothing is known of these until the next reply.
+    const std::pair<QLabel *, Indicator> states[] = {
+        {ui.m_PTTState, Indicator::PushToTalk},           {ui.m_SonalertState, Indicator::Ringer},
+        {ui.m_HandsetMutedState, Indicator::HandsetMuted}, {ui.m_SnoozingAllowed, Indicator::SnoozingAllowed},
+        {ui.m_ButtonTapsEnabled, Indicator::ButtonTaps},   {ui.m_PTTZoneModeEnabled, Indicator::PttZoneMode}};
+    for (const auto &state : states)
+        paintIndicator(state.first, QString(), state.second);
 
     {
         const SetByProgram setByProgram(m_bIntensitySetByProgram);
         ui.m_LEDIntensity->setValue(0);
     }
 
-    for (const auto *indicators : {&m_lblInputs, &m_lblLEDs}) {
-        for (QLabel *indicator : *indicators) {
-            indicator->setStyleSheet(IoPanel::indicatorStyleSheet(QLatin1String(IoPanel::NotInUse)));
-            indicator->setFrameShape(QFrame::NoFrame);
-        }
+    const QString notInUse = QString::fromLatin1(IoPanel::NotInUse);
+    for (int n = 1; n <= 32; ++n) {
+        paintIndicator(m_lblInputs[n - 1], notInUse, Indicator::Input, n);
+        paintIndicator(m_lblLEDs[n - 1], notInUse, Indicator::Led, n);
+        m_lblInputs[n - 1]->setFrameShape(QFrame::NoFrame);
+        m_lblLEDs[n - 1]->setFrameShape(QFrame::NoFrame);
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include "channel/addresstext.h"
 #include "channel/statuslayout.h"
+#include "monitor/unitfactory.h"
 
 #include <QVector>
 
@@ -147,22 +148,19 @@ void evaluateDanteChip(UnitStatus &s, const AssemblyContext &assembly)
 void evaluateDerivedChecks(UnitStatus &s, const AssemblyContext &assembly)
 {
     constexpr quint8 DanteStaticIpMode = 4;
-    constexpr quint32 FactorySubnet = 0xC0A800; // 192.168.0.x
     s.danteNameMismatch = nameMismatchesMac(s.danteName, s.danteMac);
     s.localNameMismatch = nameMismatchesMac(s.localName, s.controlMac);
     s.danteStaticConfig = ((s.networkStatus & DanteDhcpOff) || s.danteIpMode == DanteStaticIpMode)
         && (assembly.ultimoXModel || s.ultimoBusOnline);
     s.controlStaticConfig = s.networkStatus & ControlStaticAddress;
-    s.controlIpNotFactory = (s.controlIpStored >> 8) != FactorySubnet;
-    s.qsysPortUnexpected = s.qsysCorePort != (assembly.intercomModel ? 5099 : 4099);
+    s.controlIpNotFactory = !UnitFactory::inControlSubnet(s.controlIpStored);
+    s.qsysPortUnexpected = s.qsysCorePort != UnitFactory::qsysPort(assembly.intercomModel);
 }
 
 void evaluateConditions(UnitStatus &s, const AssemblyContext &assembly)
 {
-    s.setCondition(DanteMacInvalid, !(s.danteMac[0] == 0x00 && s.danteMac[1] == 0x1D
-                                      && s.danteMac[2] == 0xC1));
-    s.setCondition(ControlMacInvalid, !(s.controlMac[0] == 0x02 && s.controlMac[1] == 0x4B
-                                        && s.controlMac[2] == 0x7D && s.controlMac[3] == 0x00));
+    s.setCondition(DanteMacInvalid, !UnitFactory::hasPrefix(s.danteMac, UnitFactory::DanteMacPrefix));
+    s.setCondition(ControlMacInvalid, !UnitFactory::hasPrefix(s.controlMac, UnitFactory::ControlMacPrefix));
     evaluateDerivedChecks(s, assembly);
     s.setCondition(SettingsNotDefault, s.danteNameMismatch || s.danteStaticConfig
                        || s.controlStaticConfig || s.controlIpNotFactory || s.qsysPortUnexpected

@@ -5,37 +5,9 @@
 #include "channel/resultcodes.h"
 #include "monitor/assemblyprofiles.h"
 #include "monitor/checklist.h"
+#include "monitor/conditions.h"
 
 namespace UnitPoll {
-
-namespace {
-
-struct ConditionName
-{
-    ConditionFlag flag;
-    const char *name;
-};
-
-constexpr ConditionName ConditionNames[] = {
-    {FirmwareUnsupported, "FirmwareUnsupported"},
-    {DataTruncated, "DataTruncated"},
-    {DanteMacInvalid, "DanteMacInvalid"},
-    {ControlMacInvalid, "ControlMacInvalid"},
-    {UnitErrorReported, "UnitErrorReported"},
-    {ModelInvalid, "ModelInvalid"},
-    {SettingsNotDefault, "SettingsNotDefault"},
-    {DipSwitchesNotOff, "DipSwitchesNotOff"},
-    {LedIntensityLow, "LedIntensityLow"},
-    {FirmwareUpdateRequired, "FirmwareUpdateRequired"},
-    {BootloaderOutdated, "BootloaderOutdated"},
-    {UltimoFirmwareOutdated, "UltimoFirmwareOutdated"},
-    {UltimoXFirmwareOutdated, "UltimoXFirmwareOutdated"},
-    {DanteImageMismatch, "DanteImageMismatch"},
-    {UltimoBusRequiredOffline, "UltimoBusRequiredOffline"},
-    {CompatibilityAssemblyOnUltimoX, "CompatibilityAssemblyOnUltimoX"},
-};
-
-} // namespace
 
 QByteArray request(const UnitStatus &status)
 {
@@ -105,7 +77,7 @@ QStringList checklistLines(const UnitStatus &status, const StatusDecoder::Assemb
 QStringList conditionNames(quint16 conditionFlags)
 {
     QStringList names;
-    for (const ConditionName &condition : ConditionNames) {
+    for (const Conditions::Condition &condition : Conditions::All) {
         if (conditionFlags & condition.flag)
             names << QLatin1String(condition.name);
     }

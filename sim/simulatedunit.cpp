@@ -3,6 +3,7 @@
 #include "channel/addresstext.h"
 #include "channel/commandtext.h"
 #include "link/linkfields.h"
+#include "monitor/unitfactory.h"
 #include "sim/statusencoder.h"
 #include "sim/unitdefaults.h"
 
@@ -34,11 +35,6 @@ std::optional<quint32> parseIpv4(const QByteArray &text)
         || address.protocol() != QAbstractSocket::IPv4Protocol)
         return std::nullopt;
     return address.toIPv4Address();
-}
-
-bool startsWith(const std::array<quint8, 6> &mac, std::initializer_list<quint8> prefix)
-{
-    return std::equal(prefix.begin(), prefix.end(), mac.begin());
 }
 
 } // namespace
@@ -103,8 +99,18 @@ void SimulatedUnit::setWrongDanteMacPrefix()
 
 void SimulatedUnit::setWrongControlMacPrefix()
 {
-    m_status.controlMac[3] = 0x01;
-    m_status.controlMacText = AddressText::mac(m_status.controlMac);
+    std::array<quint8, 6> mac = m_status.controlMac;
+    mac[3] = 0x01;
+    takeControlMac(mac);
+}
+
+// A local name that is still the default one for the old MAC follows the new MAC.
+void SimulatedUnit::takeControlMac(const std::array<quint8, 6> &mac)
+{
+    if (m_status.localName == UnitDefaults::nameFor(m_model, m_status.controlMac))
+        m_status.localName = UnitDefaults::nameFor(m_model, mac);
+    m_status.controlMac = mac;
+    m_status.controlMacText = AddressText::mac(mac);
 }
 
 void SimulatedUnit::setNamesMismatched()
@@ -142,8 +148,14 @@ QByteArray SimulatedUnit::respond(const QByteArray &datagram)
     switch (request.kind) {
     case UnitRequest::Unknown:
         return result("E04");
-    case UnitRequest::StatusRequest:
-        return m_behaviour.statusRequestSupported ? statusReply() : result("E04");
+    case UnitRequest::StatusRequest: {
+        if (!m_behaviour.statusRequestSupported)
+            return result("E04");
+        const QByteArray reply = statusReply();
+        if (m_afterNextStatusReply)
+            std::exchange(m_afterNextStatusReply, nullptr)(*this);
+        return reply;
+    }
     case UnitRequest::VersionQuery:
         return versionText();
     default:
@@ -252,16 +264,17 @@ QByteArray SimulatedUnit::setMac(const UnitRequest &request)
     const std::optional<std::array<quint8, 6>> mac = parseMac(request.argument);
     if (!mac)
         return result("E06");
+    if (m_behaviour.refusesMac)
+        return result("E16");
     if (request.danteReference) {
-        if (!startsWith(*mac, {0x00, 0x1D, 0xC1}))
+        if (!UnitFactory::hasPrefix(*mac, UnitFactory::DanteMacPrefix))
             return result("E16");
         m_status.danteMac = *mac;
         m_status.danteMacText = AddressText::mac(*mac);
     } else {
-        if (!startsWith(*mac, {0x02, 0x4B, 0x7D, 0x00}))
+        if (!UnitFactory::hasPrefix(*mac, UnitFactory::ControlMacPrefix))
             return result("E16");
-        m_status.controlMac = *mac;
-        m_status.controlMacText = AddressText::mac(*mac);
+        takeControlMac(*mac);
     }
     return success();
 }

@@ -51,6 +51,13 @@ public:
     void setRestartTime(int ms) { m_behaviour.restartMs = ms; }
     void setNextReply(const QByteArray &reply) { m_behaviour.nextReply = reply; }
     void setNextCommandError(const QByteArray &code) { m_behaviour.nextCommandError = code; }
+    void setRefusesMac(bool refuses) { m_behaviour.refusesMac = refuses; }
+    // `change` runs once, right after the next status reply went out: the
+    // unit's state then differs between that reply and the one after it.
+    void changeAfterNextStatusReply(const std::function<void(SimulatedUnit &)> &change)
+    {
+        m_afterNextStatusReply = change;
+    }
     void setLiveChanges(int intervalMs);
 
     // Misbehaviours that show in the status reply.
@@ -88,6 +95,7 @@ private:
     QByteArray setAssembly(const UnitRequest &request);
     QByteArray setMac(const UnitRequest &request);
     QByteArray applyLink(const UnitRequest &request);
+    void takeControlMac(const std::array<quint8, 6> &mac);
     void setLeds(char colour);
     void restart();
     void finishRestart();
@@ -110,6 +118,7 @@ private:
     bool m_hasPendingStationName = false;
     bool m_hasPendingDanteName = false;
     bool m_ledCycleInhibited = false;
+    std::function<void(SimulatedUnit &)> m_afterNextStatusReply;
     int m_restartCount = 0;
     int m_identifyCount = 0;
     QList<QByteArray> m_requests;

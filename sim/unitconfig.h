@@ -27,4 +27,5 @@ struct UnitBehaviour
     int liveChangeMs = 0;                 // > 0: inputs, LEDs, PTT, ringer, handset change this often
     QByteArray nextReply;                 // answered once, instead of whatever the next request asks
     QByteArray nextCommandError;          // the next command (not "GSHV"/"?V") fails with this code
+    bool refusesMac = false;              // every MAC it is given is answered "E16"
 };

@@ -1,6 +1,7 @@
 #include "sim/unitdefaults.h"
 
 #include "channel/addresstext.h"
+#include "monitor/unitfactory.h"
 
 #include <QStringList>
 
@@ -13,7 +14,6 @@ constexpr quint32 ipv4(quint8 a, quint8 b, quint8 c, quint8 d)
     return quint32(a) << 24 | quint32(b) << 16 | quint32(c) << 8 | d;
 }
 
-constexpr quint32 FactorySubnet = ipv4(192, 168, 0, 0);
 constexpr quint32 Mask24 = ipv4(255, 255, 255, 0);
 
 quint32 addressValue(const QHostAddress &address)
@@ -27,17 +27,17 @@ quint32 addressValue(const QHostAddress &address)
 // else 192.168.0.254.
 quint32 factoryControlAddress(quint32 current)
 {
-    if ((current & Mask24) == FactorySubnet && (current & 0xFF) != 0 && (current & 0xFF) != 255)
+    if (UnitFactory::inControlSubnet(current) && (current & 0xFF) != 0 && (current & 0xFF) != 255)
         return current;
     return ipv4(192, 168, 0, 254);
 }
+
+} // namespace
 
 QString nameFor(const UnitModel &model, const std::array<quint8, 6> &mac)
 {
     return model.name + QLatin1Char('-') + AddressText::macSuffix(mac);
 }
-
-} // namespace
 
 unsigned firmwareCode(const QString &firmware)
 {
@@ -72,8 +72,10 @@ UnitStatus factoryState(const UnitModel &model, const QString &firmware,
         s.danteFirmwareCode = VersionCode::danteFirmware(s.danteFirmwareVersion);
     }
     s.danteImageProduct = model.intercom ? QStringLiteral("TESK") : QStringLiteral("HALVO");
-    s.danteMac = {0x00, 0x1D, 0xC1, 0x07, octet3, octet4};
-    s.controlMac = {0x02, 0x4B, 0x7D, 0x00, octet3, octet4};
+    const auto &dante = UnitFactory::DanteMacPrefix;
+    const auto &control = UnitFactory::ControlMacPrefix;
+    s.danteMac = {dante[0], dante[1], dante[2], 0x07, octet3, octet4};
+    s.controlMac = {control[0], control[1], control[2], control[3], octet3, octet4};
     s.dipSwitchOff = {true, true, true, true};
     restoreSettings(s, model, address);
     return s;
@@ -104,7 +106,7 @@ void restoreSettings(UnitStatus &s, const UnitModel &model, const QHostAddress &
     s.stationId = 1;
     s.localPort = quint16((model.intercom ? LinkPortBaseIntercom : LinkPortBasePaging) + s.stationId);
     s.qsysCoreIp = 0;
-    s.qsysCorePort = quint16(model.intercom ? RepliedQsysPortIntercom : RepliedQsysPortPaging);
+    s.qsysCorePort = UnitFactory::qsysPort(model.intercom);
     s.defaultGroup = 0;
     s.groupRevertSeconds = 0;
     s.qsysPingIntervalSeconds = 5;

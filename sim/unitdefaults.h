@@ -12,13 +12,14 @@
 // family, DHCP on and the stored control address in 192.168.0.x.
 namespace UnitDefaults {
 
-constexpr int RepliedQsysPortPaging = 4099;
-constexpr int RepliedQsysPortIntercom = 5099;
 constexpr int LinkPortBasePaging = LinkFields::PagingLinkPortBase;
 constexpr int LinkPortBaseIntercom = LinkFields::IntercomLinkPortBase;
 
 // Firmware version code (VersionCode::firmware) of a text such as "2.09" or "v2.09".
 unsigned firmwareCode(const QString &firmware);
+
+// The default name of a unit: its model, "-" and the last three bytes of the MAC.
+QString nameFor(const UnitModel &model, const std::array<quint8, 6> &mac);
 
 // A whole unit: hardware identity (MACs, chip, versions, DIP switches) derived
 // from its address, plus factory settings.

@@ -28,6 +28,9 @@ constexpr OptionWord OptionWords[] = {
     {"unit-error", true, "unit-error=N: reports unit error code N"},
     {"wrong-dante-mac", false, "Dante MAC outside 00:1D:C1"},
     {"wrong-control-mac", false, "control MAC outside 02:4B:7D:00"},
+    {"refuse-mac", false, "answers E16 to every MAC it is given"},
+    {"after-first-reply", true,
+     "after-first-reply=OPTION: takes OPTION right after its first status reply (e.g. after-first-reply=dip-on=2)"},
     {"names-mismatched", false, "Dante and local names do not end in their MACs"},
     {"ultimo-offline", false, "Ultimo bus required but offline"},
     {"dip-on", true, "dip-on=1,3: those DIP switches on (dip-on alone: all four)"},
@@ -115,6 +118,18 @@ bool handleOption(SimulatedUnit *unit, const QString &option, QString *error)
     } else if (name == QLatin1String("wrong-control-mac")) {
         if (unit)
             unit->setWrongControlMacPrefix();
+    } else if (name == QLatin1String("refuse-mac")) {
+        if (unit)
+            unit->setRefusesMac(true);
+    } else if (name == QLatin1String("after-first-reply")) {
+        QString laterError;
+        if (value.startsWith(QLatin1String("after-first-reply")) || !checkOption(value, &laterError))
+            return fail(laterError.isEmpty() ? QStringLiteral("needs another option") : laterError);
+        if (unit)
+            unit->changeAfterNextStatusReply([value](SimulatedUnit &later) {
+                QString ignored;
+                applyOption(&later, value, &ignored);
+            });
     } else if (name == QLatin1String("names-mismatched")) {
         if (unit)
             unit->setNamesMismatched();

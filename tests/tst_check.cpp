@@ -105,6 +105,7 @@ private slots:
     void verdictMatchesWindow();
     void usageError_data();
     void usageError();
+    void settledStateAgainstLineModel();
     void recordAppendsAcrossRuns();
     void discoverChecksEveryAnsweringUnit();
     void badDatagramsChangeNoVerdict();
@@ -116,33 +117,37 @@ void TestCheck::verdictMatchesWindow_data()
     QTest::addColumn<QString>("tweak");     // a change to the unit's record, see tweak()
     QTest::addColumn<QString>("assembly");  // --assembly, empty for none
     QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("ownLine");   // hvtk-check's line after the window's, empty for none
 
     const QString u = Unit.toString();
-    QTest::newRow("ready") << u + ":HV4K:2.09" << "" << "" << 0;
-    QTest::newRow("unit error") << u + ":HV4K:2.09 unit-error=10" << "" << "" << 1;
-    QTest::newRow("Dante MAC") << u + ":HV4K:2.09 wrong-dante-mac" << "" << "" << 1;
-    QTest::newRow("Dante MAC, compatibility model") << u + ":HV16:2.09 wrong-dante-mac" << "" << "" << 1;
-    QTest::newRow("control MAC") << u + ":TK4K:2.12 wrong-control-mac" << "" << "" << 1;
-    QTest::newRow("names") << u + ":HV32K:2.09 names-mismatched" << "" << "" << 1;
-    QTest::newRow("Ultimo bus") << u + ":HV4:2.09 ultimo-offline" << "" << "" << 1;
-    QTest::newRow("DIP switches") << u + ":TK12X:2.12 dip-on=1,3" << "" << "" << 1;
-    QTest::newRow("intensity 89") << u + ":HV4K:2.09 intensity=89" << "" << "" << 1;
-    QTest::newRow("intensity 90") << u + ":HV4K:2.09 intensity=90" << "" << "" << 0;
-    QTest::newRow("firmware 2.08") << u + ":HV4K:2.08" << "" << "" << 1;
-    QTest::newRow("old firmware") << u + ":HV4K:1.12 old-firmware" << "" << "" << 1;
-    QTest::newRow("old paging unit") << u + ":Halvo:1.15" << "" << "" << 0;
-    QTest::newRow("header only") << u + ":HV4K:2.09 length=32" << "" << "" << 1;
-    QTest::newRow("218 bytes") << u + ":HV4K:2.09 length=218" << "" << "" << 1;
-    QTest::newRow("250 bytes") << u + ":HV4K:2.09 length=250" << "" << "" << 1;
-    QTest::newRow("251 bytes") << u + ":HV4K:2.09 length=251" << "" << "" << 0;
-    QTest::newRow("bootloader") << u + ":HV4K:2.09" << "old-bootloader" << "" << 1;
-    QTest::newRow("Dante firmware, link-local") << u + ":HV4K:2.09" << "dante-outdated-link-local" << "" << 1;
-    QTest::newRow("assembly HV4 on UltimoX") << u + ":HV4K:2.09" << "" << "HV4" << 1;
-    QTest::newRow("assembly HV16 on UltimoX") << u + ":HV16K:2.09 dip-on" << "" << "HV16" << 1;
-    QTest::newRow("assembly TK12X on paging unit") << u + ":HV12X:2.09" << "" << "TK12X" << 1;
-    QTest::newRow("assembly as reported") << u + ":TK32K:2.12" << "" << "TK32K" << 0;
-    QTest::newRow("silent") << u + ":HV4K:2.09 silent" << "" << "" << 2;
-    QTest::newRow("junk") << "junk" << "" << "" << 1;
+    QTest::newRow("ready") << u + ":HV4K:2.09" << "" << "" << 0 << "";
+    QTest::newRow("unit error") << u + ":HV4K:2.09 unit-error=10" << "" << "" << 1 << "";
+    QTest::newRow("Dante MAC") << u + ":HV4K:2.09 wrong-dante-mac" << "" << "" << 1 << "";
+    QTest::newRow("Dante MAC, compatibility model") << u + ":HV16:2.09 wrong-dante-mac" << "" << "" << 1 << "";
+    QTest::newRow("control MAC") << u + ":TK4K:2.12 wrong-control-mac" << "" << "" << 1 << "";
+    QTest::newRow("names") << u + ":HV32K:2.09 names-mismatched" << "" << "" << 1 << "";
+    QTest::newRow("Ultimo bus") << u + ":HV4:2.09 ultimo-offline" << "" << "" << 1 << "";
+    QTest::newRow("DIP switches") << u + ":TK12X:2.12 dip-on=1,3" << "" << "" << 1 << "";
+    QTest::newRow("intensity 89") << u + ":HV4K:2.09 intensity=89" << "" << "" << 1 << "";
+    QTest::newRow("intensity 90") << u + ":HV4K:2.09 intensity=90" << "" << "" << 0 << "";
+    QTest::newRow("firmware 2.08") << u + ":HV4K:2.08" << "" << "" << 1 << "";
+    QTest::newRow("old firmware") << u + ":HV4K:1.12 old-firmware" << "" << "" << 1 << "";
+    QTest::newRow("old paging unit") << u + ":Halvo:1.15" << "" << "" << 0 << "";
+    QTest::newRow("header only") << u + ":HV4K:2.09 length=32" << "" << "" << 1 << "";
+    QTest::newRow("218 bytes") << u + ":HV4K:2.09 length=218" << "" << "" << 1 << "";
+    QTest::newRow("250 bytes") << u + ":HV4K:2.09 length=250" << "" << "" << 1 << "";
+    QTest::newRow("251 bytes") << u + ":HV4K:2.09 length=251" << "" << "" << 0 << "";
+    QTest::newRow("bootloader") << u + ":HV4K:2.09" << "old-bootloader" << "" << 1 << "";
+    QTest::newRow("Dante firmware, link-local") << u + ":HV4K:2.09" << "dante-outdated-link-local" << "" << 1 << "";
+    QTest::newRow("assembly HV4 on UltimoX") << u + ":HV4K:2.09" << "" << "HV4" << 1 << "-PROGRAMMED AS HV4K; THIS LINE BUILDS HV4.";
+    QTest::newRow("assembly HV16 on UltimoX") << u + ":HV16K:2.09 dip-on" << "" << "HV16" << 1 << "-PROGRAMMED AS HV16K; THIS LINE BUILDS HV16.";
+    QTest::newRow("assembly TK12X on paging unit") << u + ":HV12X:2.09" << "" << "TK12X" << 1 << "-PROGRAMMED AS HV12X; THIS LINE BUILDS TK12X.";
+    QTest::newRow("assembly as reported") << u + ":TK32K:2.12" << "" << "TK32K" << 0 << "";
+    QTest::newRow("old paging unit built as HV4") << u + ":Halvo:1.15" << "" << "HV4" << 0 << "";
+    QTest::newRow("old paging unit, line builds HV4K")
+        << u + ":Halvo:1.15" << "" << "HV4K" << 1 << "-PROGRAMMED AS Halvo; THIS LINE BUILDS HV4K.";
+    QTest::newRow("silent") << u + ":HV4K:2.09 silent" << "" << "" << 2 << "";
+    QTest::newRow("junk") << "junk" << "" << "" << 1 << "";
 }
 
 void TestCheck::verdictMatchesWindow()
@@ -151,6 +156,7 @@ void TestCheck::verdictMatchesWindow()
     QFETCH(QString, tweak);
     QFETCH(QString, assembly);
     QFETCH(int, exitCode);
+    QFETCH(QString, ownLine);
 
     SimulatorThread sim;
     std::unique_ptr<JunkUnit> junk;
@@ -189,12 +195,19 @@ void TestCheck::verdictMatchesWindow()
     QVERIFY2(check.err.isEmpty(), check.err.constData());
     QCOMPARE(check.exitCode, exitCode);
 
-    const QStringList checkLines = verdictLines(check.out, Unit);
+    QStringList checkLines = verdictLines(check.out, Unit);
     QVERIFY(!checkLines.contains(QString()));
+    const QStringList releaseReady{QStringLiteral("No issues found.  Release ready.")};
+    if (!ownLine.isEmpty()) {
+        QCOMPARE(checkLines.takeLast(), ownLine);
+        // By the window's lines alone such a unit may well be release ready.
+        if (checkLines.isEmpty())
+            checkLines = releaseReady;
+    }
     QVERIFY(probe->privateMode());
     QTRY_COMPARE_WITH_TIMEOUT(boxLines(probe->ui().m_txtDetails->toPlainText()), checkLines, 6000);
     QCOMPARE(checkLines.isEmpty(), exitCode == 2);
-    QCOMPARE(checkLines == QStringList{QStringLiteral("No issues found.  Release ready.")}, exitCode == 0);
+    QCOMPARE(checkLines == releaseReady && ownLine.isEmpty(), exitCode == 0);
 }
 
 void TestCheck::usageError_data()
@@ -225,6 +238,43 @@ void TestCheck::usageError()
     QVERIFY2(check.err.startsWith("hvtk-check: "), check.err.constData());
     QTest::qWait(100);
     QCOMPARE(sim.log().size(), 0); // nothing was checked
+}
+
+// .21 turns a DIP switch on right after its first status reply: a check that
+// took the first reply as settled would call it ready. .22 is programmed as
+// another model than the line builds.
+void TestCheck::settledStateAgainstLineModel()
+{
+    SimulatorThread sim;
+    QVERIFY(sim.addUnit({QHostAddress("192.168.0.21"), QStringLiteral("HV4K"), QStringLiteral("2.09")}));
+    QVERIFY(sim.addUnit({QHostAddress("192.168.0.22"), QStringLiteral("TK4K"), QStringLiteral("2.12")}));
+    QString error;
+    QVERIFY(sim.withUnit(QHostAddress("192.168.0.21"), [&](SimulatedUnit &u) {
+        QVERIFY2(UnitEntries::applyOption(&u, QStringLiteral("after-first-reply=dip-on=2"), &error),
+                 qPrintable(error));
+    }));
+
+    const Run check = runCheck({"--json", "--assembly", "HV4K", "192.168.0.21", "192.168.0.22"});
+    QCOMPARE(check.exitCode, 1);
+    const QJsonArray units = QJsonDocument::fromJson(check.out).object().value("units").toArray();
+    QCOMPARE(units.size(), 2);
+    const QJsonObject changed = units[0].toObject();
+    QCOMPARE(changed.value("ready").toBool(), false);
+    QCOMPARE(changed.value("modelMismatch").toBool(), false);
+    QCOMPARE(changed.value("checklist").toArray(), QJsonArray{QStringLiteral("-ALL DIP SWITCHES MUST BE SET TO OFF (UP).")});
+    const QJsonObject otherModel = units[1].toObject();
+    QCOMPARE(otherModel.value("ready").toBool(), false);
+    QCOMPARE(otherModel.value("modelMismatch").toBool(), true);
+    QCOMPARE(otherModel.value("checklist").toArray().last().toString(),
+             QStringLiteral("-PROGRAMMED AS TK4K; THIS LINE BUILDS HV4K."));
+
+    // The text block names the line as well; without --assembly there is none.
+    const Run text = runCheck({"--assembly", "HV4K", "192.168.0.22"});
+    QCOMPARE(verdictLines(text.out, QHostAddress("192.168.0.22")).last(),
+             QStringLiteral("-PROGRAMMED AS TK4K; THIS LINE BUILDS HV4K."));
+    const Run reported = runCheck({"--json", "192.168.0.22"});
+    QCOMPARE(reported.exitCode, 0);
+    QCOMPARE(QJsonDocument::fromJson(reported.out)["units"][0]["modelMismatch"].toBool(), false);
 }
 
 void TestCheck::recordAppendsAcrossRuns()

@@ -63,12 +63,11 @@ QStringList s_scanLog;
 
 QtMessageHandler s_defaultHandler = nullptr;
 
-// Keeps the scan's lines out of the test output; everything else is shown.
+// Keeps the scan's lines, the debug lines of its logging category, out of
+// the test output; everything else is shown.
 void recordScanLine(QtMsgType type, const QMessageLogContext &context, const QString &message)
 {
-    if (type == QtDebugMsg
-        && (message.startsWith(QLatin1String("IP: ")) || message.startsWith(QLatin1String("SM: "))
-            || message.startsWith(QLatin1String("BC: "))))
+    if (type == QtDebugMsg && qstrcmp(context.category, "hvtk.discovery.scan") == 0)
         s_scanLog << message;
     else
         s_defaultHandler(type, context, message);

@@ -1,4 +1,3 @@
-#include "app/indicatorwords.h"
 #include "support/windowsuite.h"
 
 #include <QtTest>
@@ -246,7 +245,6 @@ void TestIoPanel::intensityMovesSliderWithoutCommand()
 // whoever paints it: the offline presentation, then two replies.
 void TestIoPanel::indicatorsSayWhatTheyShow()
 {
-    IndicatorWords::follow(*window);
     Ui::HVTKUtilitiesClass &ui = probe->ui();
     const auto words = [](const QLabel *label) {
         return label->toolTip() == label->accessibleName() ? label->toolTip()

@@ -21,6 +21,7 @@ private slots:
     void parseFile_data();
     void parseFile();
     void optionsChangeTheUnit();
+    void laterChangeAndRefusedMac();
     void programRefusesBadInput_data();
     void programRefusesBadInput();
     void programAnswersAndLogs();
@@ -85,13 +86,15 @@ void TestUnitSim::parseFile_data()
     QTest::newRow("every option")
         << "192.168.0.22 silent old-firmware length=32 bare-results restart=100 live=50 "
            "next-reply=E13 error-next=E06 unit-error=7 wrong-dante-mac wrong-control-mac "
-           "names-mismatched ultimo-offline dip-on dip-on=1,3 intensity=60\n"
+           "names-mismatched ultimo-offline dip-on dip-on=1,3 intensity=60 refuse-mac after-first-reply=dip-on=2\n"
         << 1 << "";
     QTest::newRow("unknown option") << "192.168.0.22 loud\n" << -1 << "line 1";
     QTest::newRow("value missing") << "\n192.168.0.22 intensity\n" << -1 << "line 2";
     QTest::newRow("value not wanted") << "192.168.0.22 silent=1\n" << -1 << "takes no value";
     QTest::newRow("bad number") << "192.168.0.22 restart=soon\n" << -1 << "restart";
     QTest::newRow("DIP switch 5") << "192.168.0.22 dip-on=5\n" << -1 << "1..4";
+    QTest::newRow("later DIP switch 5") << "192.168.0.22 after-first-reply=dip-on=5\n" << -1 << "1..4";
+    QTest::newRow("later nothing") << "192.168.0.22 after-first-reply=\n" << -1 << "after-first-reply";
     QTest::newRow("bad unit") << "192.168.0.22:XX\n" << -1 << "unknown model";
 }
 
@@ -134,6 +137,27 @@ void TestUnitSim::optionsChangeTheUnit()
     QVERIFY(UnitEntries::applyOption(&unit, "names-mismatched", &error));
     QVERIFY(!unit.status().danteName.endsWith(AddressText::macSuffix(unit.status().danteMac)));
     QVERIFY(!unit.status().localName.endsWith(AddressText::macSuffix(unit.status().controlMac)));
+}
+
+// The state changes between the first two status replies, not before the
+// first nor after the second; a MAC inside the prefix is refused all the same.
+void TestUnitSim::laterChangeAndRefusedMac()
+{
+    SimulatedUnit unit(UnitConfig{QHostAddress("192.168.0.22"), "HV4K", "2.09"});
+    QString error;
+    QVERIFY2(UnitEntries::applyOption(&unit, "after-first-reply=dip-on=2", &error), qPrintable(error));
+    QVERIFY2(UnitEntries::applyOption(&unit, "refuse-mac", &error), qPrintable(error));
+    const auto dipOff = [&] { return unit.status().dipSwitchOff; };
+    QCOMPARE(unit.respond("?V\r"), QByteArray("HV4K v2.09\r"));
+    QCOMPARE(dipOff(), (std::array<bool, 4>{true, true, true, true}));
+    const QByteArray first = unit.respond("GSHV\r");
+    QCOMPARE(dipOff(), (std::array<bool, 4>{true, false, true, true}));
+    const QByteArray second = unit.respond("GSHV\r");
+    QVERIFY(first != second);
+    QCOMPARE(unit.respond("GSHV\r"), second);
+
+    QCOMPARE(unit.respond("02:4B:7D:00:01:02MC\r"), QByteArray("E16\r"));
+    QCOMPARE(unit.status().controlMacText, QStringLiteral("02:4B:7D:00:00:16"));
 }
 
 void TestUnitSim::programRefusesBadInput_data()

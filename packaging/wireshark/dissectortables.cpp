@@ -2,6 +2,7 @@
 
 #include "channel/commandtext.h"
 #include "channel/resultcodes.h"
+#include "monitor/conditions.h"
 #include "monitor/unitstatus.h"
 
 #include <QStringList>
@@ -81,24 +82,12 @@ QList<NamedBit> bitsOf(const char *fieldName)
 
 const QList<NamedBit> &conditionBits()
 {
-    static const QList<NamedBit> bits = {
-        {"firmware_unsupported", "Firmware does not support the status request", FirmwareUnsupported},
-        {"data_truncated", "Data truncated", DataTruncated},
-        {"dante_mac_invalid", "Dante MAC outside the vendor range", DanteMacInvalid},
-        {"control_mac_invalid", "Control MAC outside the vendor range", ControlMacInvalid},
-        {"unit_error_reported", "Unit reports an internal error", UnitErrorReported},
-        {"model_invalid", "Invalid model programmed", ModelInvalid},
-        {"settings_not_default", "Settings not at factory defaults", SettingsNotDefault},
-        {"dip_switches_not_off", "DIP switches not all off", DipSwitchesNotOff},
-        {"led_intensity_low", "LED intensity too low to ship", LedIntensityLow},
-        {"firmware_update_required", "Firmware update required", FirmwareUpdateRequired},
-        {"bootloader_outdated", "Bootloader outdated", BootloaderOutdated},
-        {"ultimo_firmware_outdated", "Ultimo firmware outdated", UltimoFirmwareOutdated},
-        {"ultimox_firmware_outdated", "UltimoX firmware outdated", UltimoXFirmwareOutdated},
-        {"dante_image_mismatch", "Dante image for the other family", DanteImageMismatch},
-        {"ultimo_bus_required_offline", "Ultimo bus required but offline", UltimoBusRequiredOffline},
-        {"compatibility_assembly_on_ultimox", "Compatibility assembly on an UltimoX unit", CompatibilityAssemblyOnUltimoX},
-    };
+    static const QList<NamedBit> bits = [] {
+        QList<NamedBit> list;
+        for (const Conditions::Condition &condition : Conditions::All)
+            list.append({condition.filterName, condition.label, condition.flag});
+        return list;
+    }();
     return bits;
 }
 

@@ -1,14 +1,16 @@
 // hvtk-dissector-gen TEMPLATE OUTPUT
 //
 // Writes the Wireshark dissector: the template with its marker line replaced
-// by the program's own tables (status layout, condition bits, commands,
-// result codes, assemblies and version thresholds) as Lua tables. Run by the
+// by the program's own tables (status layout, condition bits, factory
+// settings, commands, result codes, assemblies and version thresholds) as
+// Lua tables. Run by the
 // build; fails when the field list does not cover the status layout.
 #include "packaging/wireshark/dissectortables.h"
 
 #include "channel/commandtext.h"
 #include "monitor/assemblyprofiles.h"
 #include "monitor/statusdecoder.h"
+#include "monitor/unitfactory.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -150,6 +152,28 @@ QByteArray thresholdTable()
         + "local UNIT_PORT = " + QByteArray::number(CommandText::UnitPort) + "\n";
 }
 
+template <std::size_t N>
+QByteArray byteList(const std::array<quint8, N> &bytes)
+{
+    QByteArrayList items;
+    for (const quint8 value : bytes)
+        items << hex(value);
+    return "{ " + items.join(", ") + " }";
+}
+
+QByteArray factoryTable()
+{
+    namespace F = UnitFactory;
+    return "-- What a unit is given at the factory.\nlocal FACTORY = {\n"
+           "  dante_mac_prefix = " + byteList(F::DanteMacPrefix) + ",\n"
+           "  control_mac_prefix = " + byteList(F::ControlMacPrefix) + ",\n"
+           "  qsys_port_paging = " + QByteArray::number(F::QsysPortPaging) + ",\n"
+           "  qsys_port_intercom = " + QByteArray::number(F::QsysPortIntercom) + ",\n"
+           "  control_subnet = " + hex(F::ControlSubnet) + ",\n"
+           "  control_subnet_mask = " + hex(F::ControlSubnetMask) + ",\n"
+           "}\n\n";
+}
+
 QString tablesError()
 {
     const QString coverage = layoutCoverageError();
@@ -189,7 +213,7 @@ int main(int argc, char *argv[])
         return 1;
     }
     lua.replace(Marker, "-- Generated from the program's tables; do not edit here.\n" + layoutTable()
-                    + conditionTables() + commandTable() + assemblyTable() + thresholdTable());
+                    + conditionTables() + factoryTable() + commandTable() + assemblyTable() + thresholdTable());
     QSaveFile output(args.at(2));
     if (!output.open(QIODevice::WriteOnly) || output.write(lua) != lua.size() || !output.commit()) {
         err << "hvtk-dissector-gen: cannot write " << args.at(2) << "\n";
