@@ -3,6 +3,7 @@
 #include "app/windowports.h"
 
 #include "app/defaultaddress.h"
+#include "channel/receivebuffer.h"
 #include "monitor/assemblyprofiles.h"
 #include "monitor/privatemodechord.h"
 
@@ -22,9 +23,6 @@ namespace {
 
 constexpr int ChecklistInterval = 200;
 constexpr int FirstScanDelay = 100;
-// Room for the unit's reply behind a burst of strays while the window is busy
-// elsewhere; the kernel may grant less.
-constexpr int UnicastReceiveBufferBytes = 4 * 1024 * 1024;
 
 // The two small buttons draw their arrows with a Windows symbol font; where
 // that font is missing, a standard arrow icon stands in for the glyph.
@@ -74,7 +72,7 @@ HVTKUtilities::HVTKUtilities(QWidget *parent)
 
     m_sockUnicast = new QUdpSocket(this);
     m_sockUnicast->bind(WindowPorts::UnicastPort);
-    m_sockUnicast->setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, UnicastReceiveBufferBytes);
+    m_sockUnicast->setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, ReceiveBuffer::Bytes);
     connect(m_sockUnicast, SIGNAL(readyRead()), this, SLOT(readPendingUnicastResponse()));
     m_sockBroadcast = new QUdpSocket(this);
     m_sockBroadcast->bind(WindowPorts::BroadcastPort);

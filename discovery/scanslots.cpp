@@ -2,6 +2,7 @@
 
 #include "channel/addresstext.h"
 #include "channel/commandtext.h"
+#include "channel/receivebuffer.h"
 #include "discovery/scanmask.h"
 #include "discovery/unitanswers.h"
 
@@ -17,9 +18,6 @@ namespace {
 Q_LOGGING_CATEGORY(scanLog, "hvtk.discovery.scan")
 
 constexpr int ScanInterval = 2000;
-// Room for the answers of thousands of units arriving at once; a small
-// answer takes about 1 KB of the buffer. The kernel may grant less.
-constexpr int BroadcastReceiveBufferBytes = 4 * 1024 * 1024;
 constexpr int MaxAnswersPerNotification = 512;
 
 // A line of the detected-unit list; lines sort by plain string order of
@@ -202,6 +200,6 @@ void HVTKUtilities::sizeBroadcastReceiveBuffer()
     if (m_bBroadcastBufferSized || m_sockBroadcast->state() != QAbstractSocket::BoundState)
         return;
     m_sockBroadcast->setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption,
-                                     BroadcastReceiveBufferBytes);
+                                     ReceiveBuffer::Bytes);
     m_bBroadcastBufferSized = true;
 }

@@ -1,6 +1,7 @@
 #include "fleet/fleetrun.h"
 
 #include "channel/commandtext.h"
+#include "channel/receivebuffer.h"
 #include "discovery/scanmask.h"
 #include "discovery/unitanswers.h"
 
@@ -10,10 +11,6 @@
 #include <algorithm>
 
 namespace {
-
-// Room for the replies of a thousand units arriving at once (about 1 KB of
-// buffer each); the kernel may grant less, and a lost reply is asked again.
-constexpr int ReceiveBufferBytes = 4 * 1024 * 1024;
 
 // This workstation's first IPv4 address other than 127.0.0.1, or 0.
 quint32 workstationAddress()
@@ -50,7 +47,7 @@ bool FleetRun::start(QString *error)
         *error = m_socket.errorString();
         return false;
     }
-    m_socket.setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, ReceiveBufferBytes);
+    m_socket.setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, ReceiveBuffer::Bytes);
     m_clock.start();
     m_units.reserve(std::size_t(m_options.units.size()));
     for (const QHostAddress &address : m_options.units)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "fleet/fleetoptions.h"
+#include "monitor/assemblyprofiles.h"
 
 #include <QString>
 #include <QStringList>
@@ -9,7 +10,7 @@
 // fleet program takes them, and the assembly to judge against.
 struct CheckOptions : FleetOptions
 {
-    int assembly = 10;                 // index of the assembly list; 10, "UNKNOWN": the model each unit reports
+    int assembly = Assembly::Unknown;  // index of the assembly list; "UNKNOWN": the model each unit reports
 };
 
 struct CommandLine

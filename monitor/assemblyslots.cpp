@@ -5,6 +5,7 @@
 #include "monitor/assemblyprofiles.h"
 #include "monitor/iopanel.h"
 #include "monitor/statusdecoder.h"
+#include "monitor/unitfactory.h"
 #include "monitor/unitpoll.h"
 
 #include <QAction>
@@ -21,7 +22,13 @@ constexpr int SetButtonWithTypeBox = 41;
 constexpr int SetButtonWithoutTypeBox = 61;
 constexpr int SetButtonGap = 2;
 
-const char *const DanteMacTemplate = "00:1D:C1:07::";
+// A Dante reference still to be programmed: the factory's first four bytes,
+// the unit's own two left to the technician ("00:1D:C1:07::").
+QString danteMacTemplate()
+{
+    const auto &prefix = UnitFactory::DanteMacPrefix;
+    return QString::asprintf("%02X:%02X:%02X:%02X::", prefix[0], prefix[1], prefix[2], UnitFactory::DanteMacRange);
+}
 
 // The first `inUse` indicators are framed in black until the next status
 // reply paints them; the rest are greyed out without a frame.
@@ -88,7 +95,7 @@ void HVTKUtilities::on_m_cmbMacType_currentIndexChanged(int index)
     if (index == 0)
         ui.m_txtMAC->setText(m_unitStatus.controlMacText);
     else if (index == 1)
-        ui.m_txtMAC->setText(m_unitStatus.hasCondition(DanteMacInvalid) ? QString::fromLatin1(DanteMacTemplate)
+        ui.m_txtMAC->setText(m_unitStatus.hasCondition(DanteMacInvalid) ? danteMacTemplate()
                                                                         : m_unitStatus.danteMacText);
 }
 

@@ -14,6 +14,8 @@ namespace UnitFactory {
 
 // The Dante MAC address starts with the vendor prefix 00:1D:C1.
 constexpr std::array<quint8, 3> DanteMacPrefix{0x00, 0x1D, 0xC1};
+// The factory continues it with 07, then the unit's own two bytes.
+constexpr quint8 DanteMacRange = 0x07;
 // The control MAC address starts with the vendor prefix 02:4B:7D and, in the
 // vendor's range for these units, a fourth byte 00.
 constexpr std::array<quint8, 4> ControlMacPrefix{0x02, 0x4B, 0x7D, 0x00};

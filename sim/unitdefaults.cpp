@@ -74,7 +74,7 @@ UnitStatus factoryState(const UnitModel &model, const QString &firmware,
     s.danteImageProduct = model.intercom ? QStringLiteral("TESK") : QStringLiteral("HALVO");
     const auto &dante = UnitFactory::DanteMacPrefix;
     const auto &control = UnitFactory::ControlMacPrefix;
-    s.danteMac = {dante[0], dante[1], dante[2], 0x07, octet3, octet4};
+    s.danteMac = {dante[0], dante[1], dante[2], UnitFactory::DanteMacRange, octet3, octet4};
     s.controlMac = {control[0], control[1], control[2], control[3], octet3, octet4};
     s.dipSwitchOff = {true, true, true, true};
     restoreSettings(s, model, address);

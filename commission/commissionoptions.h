@@ -1,0 +1,46 @@
+#pragma once
+
+#include "fleet/fleetoptions.h"
+
+#include <QString>
+#include <QStringList>
+
+// What hvtk-commission was asked to do.
+struct CommissionOptions : FleetOptions
+{
+    CommissionOptions() { timeoutMs = 30000; } // covers the units' restart
+    QString planFile;       // empty with --template
+    bool apply = false;     // push; without it a dry run
+    bool writeTemplate = false;
+};
+
+namespace CommissionCommandLine {
+
+struct Parsed
+{
+    enum Outcome { Run, ShowHelp, ShowVersion, UsageError };
+    Outcome outcome = UsageError;
+    CommissionOptions options;
+    QString error; // one line, for UsageError
+};
+
+// `arguments` includes the program name first, as QCoreApplication::arguments().
+Parsed parse(const QStringList &arguments);
+
+// The whole --help text.
+QString helpText();
+
+// How long each unit may take to give a complete status reply, as hvtk-check waits.
+constexpr int FindingMs = 5000;
+
+// Exit statuses.
+constexpr int Done = 0;
+constexpr int Unfinished = 1;   // a difference remains, a push failed or a conflict
+constexpr int NotFound = 2;     // a planned unit missing, a unit silent, none discovered
+constexpr int Usage = FleetCommandLine::Usage;
+constexpr int PlanInvalid = 65;
+constexpr int PlanUnreadable = 66;
+constexpr int SocketFailure = FleetCommandLine::SocketFailure;
+constexpr int RecordFailure = FleetCommandLine::RecordFailure;
+
+} // namespace CommissionCommandLine
