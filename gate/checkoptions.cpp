@@ -33,7 +33,9 @@ const char *const Epilog =
     "  newlines; empty when ready), modelMismatch, conditionFlags (the 16-bit\n"
     "  condition word), conditions (the names of the set bits), model, firmware,\n"
     "  bootloader, danteFirmware, controlMac, danteMac, danteName, localName,\n"
-    "  stationId and elapsedMs.\n"
+    "  stationId, elapsedMs, programmed (what --program had the unit take: an\n"
+    "  object with assembly and/or mac, empty when nothing) and\n"
+    "  programmingFailure (empty when none).\n"
     "  With --assembly MODEL, a unit whose status reply names another model\n"
     "  (\"Halvo\" counts as HV4) gets one more line after the checklist's,\n"
     "  \"-PROGRAMMED AS <reported>; THIS LINE BUILDS <MODEL>.\", is not ready, and\n"
@@ -41,7 +43,36 @@ const char *const Epilog =
     "  A unit has answered when it sent a reply the window takes: a status reply,\n"
     "  a version answer or a result code (any other non-empty text counts as an\n"
     "  unknown result code, as in the window). It is ready only when it answered,\n"
-    "  sent at least one complete status reply and no checklist line is open.\n"
+    "  sent at least one complete status reply, no checklist line is open and no\n"
+    "  programming failed.\n"
+    "\n"
+    "Programming (--program, needs --assembly MODEL):\n"
+    "  Before it is judged, each unit is programmed as the window's SET buttons\n"
+    "  program it in private mode, all units at once:\n"
+    "  - a unit whose status reply names another model than MODEL is sent the\n"
+    "    assembly command for MODEL; once it acknowledged it, it loads its\n"
+    "    defaults and restarts, and it is polled again after 12 s;\n"
+    "  - with --mac-pool and --ledger, a unit whose control MAC the checklist\n"
+    "    rejects is sent the first MAC of the master list that no ledger line\n"
+    "    names, after its ledger line was written. A unit whose Dante MAC has a\n"
+    "    \"programmed\" line already is given that MAC again.\n"
+    "  Then it is polled and judged as above. The block names what it took\n"
+    "  (\"Programmed: model HV32K, MAC 02:4B:7D:00:01:00.\"). A refusal (an E code,\n"
+    "  shown with the window's text), no acknowledgement within the timeout or\n"
+    "  an exhausted list (\"master list exhausted\") ends that unit as not ready\n"
+    "  (\"Programming failed: ...\"); the others go on. While standard error is a\n"
+    "  terminal, one line there counts the units programmed, waiting and judged.\n"
+    "  Without --program nothing but the polls is sent.\n"
+    "  The master list: one MAC (02:4B:7D:00:01:00) or range FIRST-LAST per line,\n"
+    "  \"#\" starts a comment; every MAC within 02:4B:7D:00:00:00-02:4B:7D:00:FF:FF,\n"
+    "  the control MACs the checklist accepts, and none listed twice; it is\n"
+    "  handed out in order.\n"
+    "  The ledger: one JSON line per MAC handed out, never rewritten, with time,\n"
+    "  mac, danteMac, address, model, station (this host's name) and outcome:\n"
+    "  \"programmed\", or \"failed\" with reason (a second line for a MAC the unit\n"
+    "  did not take; it is not handed out again either). While a MAC is chosen\n"
+    "  and its line appended the ledger is locked (flock), so stations that\n"
+    "  share the file never hand out one MAC twice.\n"
     "\n"
     "Record:\n"
     "  --record FILE appends one line per checked unit to FILE, created when\n"
@@ -56,14 +87,16 @@ const char *const Epilog =
     "  2   at least one unit gave no reply before the timeout, or --discover\n"
     "      found no unit\n"
     "  64  usage error: unknown option, bad address, mask, timeout or assembly,\n"
-    "      or no unit named; one line on standard error, nothing is checked\n"
+    "      no unit named, or a bad master list line (FILE:LINE); one line on\n"
+    "      standard error, nothing is checked\n"
     "  71  the UDP socket could not be opened\n"
-    "  74  the record file could not be opened or written\n"
+    "  74  the record file or the ledger could not be opened or written\n"
     "\n"
     "Examples:\n"
     "  hvtk-check 192.168.0.254\n"
     "  hvtk-check --json --record line3.jsonl 192.168.0.21 192.168.0.22\n"
-    "  hvtk-check --discover --assembly TK12X\n";
+    "  hvtk-check --discover --assembly TK12X\n"
+    "  hvtk-check --program --assembly HV32K --mac-pool macs --ledger ledger --discover\n";
 
 QList<QCommandLineOption> options()
 {
@@ -80,6 +113,18 @@ QList<QCommandLineOption> options()
                         "it reports: %1.")
              .arg(Assembly::names().join(QStringLiteral(", "))),
          QStringLiteral("MODEL")},
+        {QStringLiteral("program"),
+         QStringLiteral("Before judging, program each unit that reports another model than the --assembly "
+                        "MODEL with that model, and give each unit whose control MAC the checklist rejects the "
+                        "next free MAC of the --mac-pool list, as the window's SET buttons do.")},
+        {QStringLiteral("mac-pool"),
+         QStringLiteral("With --program: the master list of control MACs to hand out, in order: one MAC or "
+                        "FIRST-LAST per line, # starts a comment."),
+         QStringLiteral("FILE")},
+        {QStringLiteral("ledger"),
+         QStringLiteral("With --mac-pool: the ledger of the MACs handed out, one JSON line each, shared by every "
+                        "station that programs from the same list."),
+         QStringLiteral("FILE")},
         FleetCommandLine::jsonOption(texts),
         FleetCommandLine::recordOption(texts),
     };
@@ -95,6 +140,29 @@ void describe(QCommandLineParser &parser)
     parser.addPositionalArgument(QStringLiteral("ADDRESS"),
                                  QStringLiteral("IPv4 address of a unit to check; several may be named."),
                                  QStringLiteral("[ADDRESS...]"));
+}
+
+// Takes --program, --mac-pool (reading the list) and --ledger; the usage
+// error, or an empty text.
+QString takeProgramming(const QCommandLineParser &parser, CheckOptions *options)
+{
+    options->program = parser.isSet(QStringLiteral("program"));
+    if (options->program && options->assembly == Assembly::Unknown)
+        return QStringLiteral("--program needs --assembly MODEL, the model the line builds");
+    const bool pool = parser.isSet(QStringLiteral("mac-pool"));
+    const bool ledger = parser.isSet(QStringLiteral("ledger"));
+    if ((pool || ledger) && !options->program)
+        return QStringLiteral("--mac-pool and --ledger are only used with --program");
+    if (pool != ledger)
+        return QStringLiteral("--mac-pool and --ledger go together: every MAC handed out is written to the ledger");
+    if (!pool)
+        return QString();
+    options->ledgerFile = parser.value(QStringLiteral("ledger"));
+    if (options->ledgerFile.isEmpty())
+        return QStringLiteral("--ledger: the file name is empty");
+    QString error;
+    options->macPool.load(parser.value(QStringLiteral("mac-pool")), &error);
+    return error;
 }
 
 CommandLine usageError(const QString &error)
@@ -134,7 +202,9 @@ CommandLine parse(const QStringList &arguments)
             return usageError(QStringLiteral("--assembly: \"%1\" is not one of %2")
                                   .arg(text, Assembly::names().join(QStringLiteral(", "))));
     }
-    error = FleetCommandLine::takeOutputs(parser, &options);
+    error = takeProgramming(parser, &options);
+    if (error.isEmpty())
+        error = FleetCommandLine::takeOutputs(parser, &options);
     if (error.isEmpty())
         error = FleetCommandLine::requireUnits(options);
     if (!error.isEmpty())

@@ -1,16 +1,21 @@
 #pragma once
 
 #include "fleet/fleetoptions.h"
+#include "gate/macpool.h"
 #include "monitor/assemblyprofiles.h"
 
 #include <QString>
 #include <QStringList>
 
 // What hvtk-check was asked to do: the units, timeout and outputs as every
-// fleet program takes them, and the assembly to judge against.
+// fleet program takes them, the assembly to judge against, and what to
+// program first.
 struct CheckOptions : FleetOptions
 {
     int assembly = Assembly::Unknown;  // index of the assembly list; "UNKNOWN": the model each unit reports
+    bool program = false;              // program the model and a control MAC before judging
+    MacPool macPool;                   // the master list; empty: no MAC is given
+    QString ledgerFile;                // with a master list: where each MAC handed out is written
 };
 
 struct CommandLine

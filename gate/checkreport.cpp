@@ -38,6 +38,27 @@ QString danteFirmwareText(const UnitCheck &unit)
     return QString::asprintf("%d.%d.%d.%d", v[0], v[1], v[2], v[3]);
 }
 
+// "model HV32K, MAC 02:4B:7D:00:01:00": what --program had the unit take.
+QString programmedText(const UnitCheck &unit)
+{
+    QStringList parts;
+    if (!unit.programmedAssembly().isEmpty())
+        parts << QStringLiteral("model ") + unit.programmedAssembly();
+    if (!unit.programmedMac().isEmpty())
+        parts << QStringLiteral("MAC ") + unit.programmedMac();
+    return parts.join(QStringLiteral(", "));
+}
+
+QJsonObject programmedObject(const UnitCheck &unit)
+{
+    QJsonObject programmed;
+    if (!unit.programmedAssembly().isEmpty())
+        programmed.insert(QStringLiteral("assembly"), unit.programmedAssembly());
+    if (!unit.programmedMac().isEmpty())
+        programmed.insert(QStringLiteral("mac"), unit.programmedMac());
+    return programmed;
+}
+
 // Fields of the status block, empty until a complete block was read.
 QString blockText(const UnitCheck &unit, const QString &text)
 {
@@ -57,6 +78,11 @@ QString textBlock(const UnitCheck &unit, int timeoutMs)
     const QString firmware = firmwareText(unit);
     QString block = address + QStringLiteral("  ") + model
         + (firmware.isEmpty() ? QString() : QStringLiteral("  firmware ") + firmware) + QLatin1Char('\n');
+    const QString programmed = programmedText(unit);
+    if (!programmed.isEmpty())
+        block += QStringLiteral("Programmed: %1.\n").arg(programmed);
+    if (!unit.programmingFailure().isEmpty())
+        block += QStringLiteral("Programming failed: %1\n").arg(unit.programmingFailure());
     const QStringList checklist = unit.checklist();
     if (unit.ready())
         block += windowText("No issues found.  Release ready.") + QLatin1Char('\n');
@@ -90,6 +116,8 @@ QJsonObject unitObject(const UnitCheck &unit)
         {QStringLiteral("ready"), unit.ready()},
         {QStringLiteral("checklist"), QJsonArray::fromStringList(unit.checklist())},
         {QStringLiteral("modelMismatch"), unit.modelMismatch()},
+        {QStringLiteral("programmed"), programmedObject(unit)},
+        {QStringLiteral("programmingFailure"), unit.programmingFailure()},
         {QStringLiteral("conditionFlags"), int(flags)},
         {QStringLiteral("conditions"), QJsonArray::fromStringList(UnitPoll::conditionNames(flags))},
         {QStringLiteral("model"), s.modelToken},

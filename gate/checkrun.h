@@ -1,22 +1,28 @@
 #pragma once
 
 #include "fleet/fleetrun.h"
+#include "fleet/progressline.h"
 #include "gate/checkoptions.h"
+#include "gate/ledger.h"
 #include "gate/unitcheck.h"
 
 #include <QObject>
 
+#include <memory>
 #include <vector>
 
 // Checks many units at once: a fleet run (one UDP socket, the 300 ms poll,
 // discovery) whose units are UnitChecks, each finished when its verdict
-// stands or its timeout ran out.
+// stands or its timeout ran out. With --program the units are
+// UnitProgrammings, and while standard error is a terminal one line there
+// counts the units programmed, waiting and judged.
 class CheckRun : public QObject
 {
     Q_OBJECT
 
 public:
-    explicit CheckRun(const CheckOptions &options, QObject *parent = nullptr);
+    // `ledger`: open, where MACs of the master list are written (with --mac-pool).
+    explicit CheckRun(const CheckOptions &options, Ledger *ledger = nullptr, QObject *parent = nullptr);
 
     // Opens the socket and sends the first requests; false with `error` when
     // the socket cannot be opened.
@@ -32,8 +38,13 @@ signals:
     void finished();
 
 private:
+    std::unique_ptr<FleetUnit> makeUnit(const QHostAddress &address, qint64 startedMs);
+    void showProgress();
     void takeVerdicts();
 
+    CheckOptions m_options;
+    Ledger *m_ledger = nullptr;
     FleetRun m_run;
+    std::unique_ptr<ProgressLine> m_progress;
     std::vector<UnitCheck> m_units;
 };

@@ -2,6 +2,7 @@
 #include "gate/checkoptions.h"
 #include "gate/checkreport.h"
 #include "gate/checkrun.h"
+#include "gate/ledger.h"
 #include "fleet/recordfile.h"
 
 #include "programversion.h"
@@ -55,7 +56,13 @@ int main(int argc, char *argv[])
         return CheckCommandLine::RecordFailure;
     }
 
-    CheckRun run(options);
+    Ledger ledger;
+    if (!options.ledgerFile.isEmpty() && !ledger.open(options.ledgerFile, &error)) {
+        printError(error);
+        return CheckCommandLine::RecordFailure;
+    }
+
+    CheckRun run(options, ledger.isOpen() ? &ledger : nullptr);
     QObject::connect(&run, &CheckRun::finished, &app, &QCoreApplication::quit, Qt::QueuedConnection);
     if (!run.start(&error)) {
         printError(QStringLiteral("cannot open a UDP socket: ") + error);

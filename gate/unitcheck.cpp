@@ -41,7 +41,8 @@ void UnitCheck::take(const QByteArray &datagram, qint64 nowMs)
     }
 
     ++m_replies;
-    m_settled = m_replies >= 2 && m_status.conditionFlags == m_lastFlags;
+    ++m_judgedReplies;
+    m_settled = m_judgedReplies >= 2 && m_status.conditionFlags == m_lastFlags;
     m_lastFlags = m_status.conditionFlags;
     if (m_settled)
         finish(nowMs, QDateTime::currentDateTimeUtc());
@@ -61,7 +62,22 @@ void UnitCheck::finish(qint64 nowMs, const QDateTime &time)
 
 bool UnitCheck::ready() const
 {
-    return answered() && Checklist::releaseReady(m_statusRead, !checklist().isEmpty());
+    return answered() && m_programmingFailure.isEmpty()
+        && Checklist::releaseReady(m_statusRead, !checklist().isEmpty());
+}
+
+void UnitCheck::judgeAfresh()
+{
+    m_finished = false;
+    m_settled = false;
+    m_statusRead = false;
+    m_judgedReplies = 0;
+}
+
+void UnitCheck::failProgramming(const QString &reason, qint64 nowMs)
+{
+    m_programmingFailure = reason;
+    finish(nowMs, QDateTime::currentDateTimeUtc());
 }
 
 bool UnitCheck::modelMismatch() const

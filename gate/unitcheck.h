@@ -44,7 +44,7 @@ public:
     bool answered() const { return m_replies > 0; }
     // At least one status reply had a complete block: every condition was read.
     bool statusRead() const { return m_statusRead; }
-    // Answered, every condition read, no checklist line open.
+    // Answered, every condition read, no checklist line open, no programming failed.
     bool ready() const;
     // Judged against a model the line builds (not "UNKNOWN"), the unit's
     // status reply names another one ("Halvo" counts as HV4).
@@ -54,16 +54,35 @@ public:
     QStringList checklist() const;
     const UnitStatus &status() const { return m_status; }
 
+    // What hvtk-check --program had the unit take (acknowledged); empty: nothing.
+    QString programmedAssembly() const { return m_programmedAssembly; }
+    QString programmedMac() const { return m_programmedMac; }
+    // Why programming the unit failed; empty when it did not. Such a unit is not ready.
+    QString programmingFailure() const { return m_programmingFailure; }
+
+protected:
+    // The unit was programmed: what it sent before does not count for the
+    // verdict, which waits again for a complete reply and two in a row.
+    void judgeAfresh();
+    void setProgrammedAssembly(const QString &assembly) { m_programmedAssembly = assembly; }
+    void setProgrammedMac(const QString &mac) { m_programmedMac = mac; }
+    // Ends the unit's check with its failure, judged on what it sent so far.
+    void failProgramming(const QString &reason, qint64 nowMs);
+
 private:
     int m_lineAssembly = 0; // the assembly hvtk-check was given
     int m_timeoutMs = 0;
     UnitStatus m_status;
     StatusDecoder::AssemblyContext m_assembly;
     int m_replies = 0;
+    int m_judgedReplies = 0; // since the unit was last programmed
     quint16 m_lastFlags = 0;
     bool m_statusRead = false;
     bool m_settled = false;
     bool m_finished = false;
     qint64 m_elapsedMs = 0;
     QDateTime m_finishTime;
+    QString m_programmedAssembly;
+    QString m_programmedMac;
+    QString m_programmingFailure;
 };

@@ -75,6 +75,67 @@ void tweak(const QString &name, SimulatedUnit &unit)
     }
 }
 
+// Starts the units "ADDRESS:MODEL:FIRMWARE options" with a short restart.
+bool addUnits(SimulatorThread &sim, const QStringList &lines)
+{
+    for (const QString &text : lines) {
+        QList<UnitEntry> entries;
+        QString error;
+        if (!UnitEntries::parseLine(text, &entries, &error) || !sim.addUnit(entries[0].config))
+            return false;
+        const bool applied = sim.withUnit(entries[0].config.address, [&](SimulatedUnit &unit) {
+            unit.setRestartTime(300);
+            for (const QString &option : entries[0].options)
+                UnitEntries::applyOption(&unit, option, &error);
+        });
+        if (!applied)
+            return false;
+    }
+    return true;
+}
+
+QString writeFile(const QTemporaryDir &dir, const QString &name, const QByteArray &text)
+{
+    QFile file(dir.filePath(name));
+    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size())
+        return QString();
+    return file.fileName();
+}
+
+QList<QJsonObject> ledgerLines(const QString &path)
+{
+    QFile file(path);
+    QList<QJsonObject> lines;
+    if (!file.open(QIODevice::ReadOnly))
+        return lines;
+    for (const QByteArray &line : file.readAll().split('\n')) {
+        if (!line.isEmpty())
+            lines << QJsonDocument::fromJson(line).object();
+    }
+    return lines;
+}
+
+// What a unit received besides the polls, in order.
+QList<QByteArray> commandsTo(const QList<SimDatagram> &log, const QHostAddress &unit)
+{
+    QList<QByteArray> commands;
+    for (const SimDatagram &d : log) {
+        if (d.direction == SimDatagram::In && d.unitAddress == unit && d.data != CommandText::statusRequest()
+            && d.data != CommandText::versionQuery())
+            commands << d.data;
+    }
+    return commands;
+}
+
+QJsonObject unitNamed(const QJsonArray &units, const QString &address)
+{
+    for (const QJsonValue &unit : units) {
+        if (unit["address"].toString() == address)
+            return unit.toObject();
+    }
+    return {};
+}
+
 // Answers every datagram with a text that is no status reply and no result code.
 class JunkUnit : public QObject
 {
@@ -107,6 +168,10 @@ private slots:
     void usageError();
     void settledStateAgainstLineModel();
     void recordAppendsAcrossRuns();
+    void programLineOfEight();
+    void programSharedLedger();
+    void badMasterList_data();
+    void badMasterList();
     void discoverChecksEveryAnsweringUnit();
     void badDatagramsChangeNoVerdict();
 };
@@ -340,6 +405,235 @@ void TestCheck::recordAppendsAcrossRuns()
     QCOMPARE(dip.value("firmware").toString(), QStringLiteral("2.12"));
     QCOMPARE(dip.value("bootloader").toString(), QStringLiteral("1.0.4"));
     QCOMPARE(dip.value("controlMac").toString(), QStringLiteral("02:4B:7D:00:00:16"));
+}
+
+// A line building HV32K: units programmed as other models, units with a
+// control MAC the checklist rejects, both, and neither; one run programs and
+// judges them all, with the window's own SET commands and its 12 s pause.
+void TestCheck::programLineOfEight()
+{
+    SimulatorThread sim;
+    QVERIFY(addUnits(sim, {"192.168.0.31:HV32K", "192.168.0.32:HV4K", "192.168.0.33:HV32K wrong-control-mac",
+                           "192.168.0.34:HV16K wrong-control-mac", "192.168.0.35:HV12X",
+                           "192.168.0.36:HV4X wrong-control-mac", "192.168.0.37:HV32K wrong-control-mac",
+                           "192.168.0.38:HV32K"}));
+    QTemporaryDir dir;
+    const QString pool = writeFile(dir, "macs", "# line 3\n02:4B:7D:00:10:00-02:4B:7D:00:10:FF\n");
+    const QString ledger = dir.filePath("ledger.jsonl");
+    const QString record = dir.filePath("record.jsonl");
+    QStringList arguments{"--program", "--assembly", "HV32K", "--mac-pool", pool, "--ledger", ledger,
+                          "--json", "--record", record};
+    for (int unit = 31; unit <= 38; ++unit)
+        arguments << QStringLiteral("192.168.0.%1").arg(unit);
+
+    const Run check = runCheck(arguments, 40000);
+    QVERIFY2(check.err.isEmpty(), check.err.constData());
+    QCOMPARE(check.exitCode, 0);
+    const QJsonArray units = QJsonDocument::fromJson(check.out)["units"].toArray();
+    QCOMPARE(units.size(), 8);
+
+    const QList<QJsonObject> lines = ledgerLines(ledger);
+    QCOMPARE(lines.size(), 4);
+    QSet<QString> macs;
+    for (const QJsonObject &line : lines) {
+        const QStringList keys = line.keys();
+        QCOMPARE(QSet<QString>(keys.begin(), keys.end()),
+                 (QSet<QString>{"time", "mac", "danteMac", "address", "model", "station", "outcome"}));
+        QCOMPARE(line["outcome"].toString(), QStringLiteral("programmed"));
+        QCOMPARE(line["model"].toString(), QStringLiteral("HV32K"));
+        QCOMPARE(line["station"].toString(), QSysInfo::machineHostName());
+        QVERIFY(QDateTime::fromString(line["time"].toString(), Qt::ISODateWithMs).isValid());
+        const QJsonObject unit = unitNamed(units, line["address"].toString());
+        QCOMPARE(line["danteMac"].toString(), unit["danteMac"].toString());
+        QCOMPARE(unit["programmed"]["mac"].toString(), line["mac"].toString());
+        macs << line["mac"].toString();
+    }
+    // The first four of the list, each to one unit.
+    QCOMPARE(macs, (QSet<QString>{"02:4B:7D:00:10:00", "02:4B:7D:00:10:01", "02:4B:7D:00:10:02",
+                                  "02:4B:7D:00:10:03"}));
+
+    const QList<SimDatagram> log = sim.log();
+    const QSet<int> modelChanged{32, 34, 35, 36};
+    const QSet<int> macChanged{33, 34, 36, 37};
+    for (int last = 31; last <= 38; ++last) {
+        const QString address = QStringLiteral("192.168.0.%1").arg(last);
+        const QJsonObject unit = unitNamed(units, address);
+        QVERIFY2(unit["ready"].toBool(), qPrintable(address));
+        QCOMPARE(unit["model"].toString(), QStringLiteral("HV32K"));
+        const QString mac = unit["programmed"]["mac"].toString();
+        QCOMPARE(!mac.isEmpty(), macChanged.contains(last));
+        if (!mac.isEmpty())
+            QCOMPARE(unit["controlMac"].toString(), mac);
+        QCOMPARE(unit["programmed"]["assembly"].toString(),
+                 modelChanged.contains(last) ? QStringLiteral("HV32K") : QString());
+        // The window's SET for HV32K (code 7) and its MAC SET for the text, nothing else.
+        QList<QByteArray> expected;
+        if (modelChanged.contains(last))
+            expected << QByteArray("7PAHV\r");
+        if (!mac.isEmpty())
+            expected << mac.toLatin1() + "MC\r";
+        QCOMPARE(commandsTo(log, QHostAddress(address)), expected);
+    }
+
+    // The 12 s pause after an assembly: from the command to the next poll.
+    qint64 assemblySent = -1;
+    qint64 pollAgain = -1;
+    for (const SimDatagram &d : log) {
+        if (d.direction != SimDatagram::In || d.unitAddress != QHostAddress("192.168.0.32"))
+            continue;
+        if (d.data == "7PAHV\r")
+            assemblySent = d.elapsedMs;
+        else if (assemblySent >= 0 && pollAgain < 0)
+            pollAgain = d.elapsedMs;
+    }
+    QVERIFY(assemblySent >= 0);
+    QVERIFY2(pollAgain - assemblySent >= 11900 && pollAgain - assemblySent < 13000,
+             qPrintable(QString::number(pollAgain - assemblySent)));
+
+    const QList<QJsonObject> recorded = ledgerLines(record);
+    QCOMPARE(recorded.size(), 8);
+    for (const QJsonObject &line : recorded)
+        QCOMPARE(line["programmed"], unitNamed(units, line["address"].toString()).value("programmed"));
+}
+
+// Two stations on one ledger and master list, a unit programmed again, a
+// refused MAC and the end of the list.
+void TestCheck::programSharedLedger()
+{
+    SimulatorThread sim;
+    QStringList lineUnits;
+    for (int last = 41; last <= 48; ++last)
+        lineUnits << QStringLiteral("192.168.0.%1:HV4K wrong-control-mac").arg(last);
+    QVERIFY(addUnits(sim, lineUnits + QStringList{"192.168.0.51:HV4K wrong-control-mac refuse-mac",
+                                                  "192.168.0.52:HV4K wrong-control-mac",
+                                                  "192.168.0.53:HV4K wrong-control-mac"}));
+    QTemporaryDir dir;
+    const QString pool = writeFile(dir, "macs",
+                                   "02:4B:7D:00:20:00-02:4B:7D:00:20:07\n02:4B:7D:00:20:10\n"
+                                   "02:4b:7d:00:20:11  # the last one\n");
+    const QString ledger = dir.filePath("ledger.jsonl");
+    const QStringList program{"--program", "--assembly", "HV4K", "--mac-pool", pool, "--ledger", ledger, "--json"};
+
+    QProcess first;
+    QProcess second;
+    first.start(Program, program + QStringList{"192.168.0.41", "192.168.0.42", "192.168.0.43", "192.168.0.44"});
+    second.start(Program, program + QStringList{"192.168.0.45", "192.168.0.46", "192.168.0.47", "192.168.0.48"});
+    QVERIFY(first.waitForStarted() && second.waitForStarted());
+    QTRY_VERIFY_WITH_TIMEOUT(first.state() == QProcess::NotRunning && second.state() == QProcess::NotRunning, 20000);
+    QCOMPARE(first.exitCode(), 0);
+    QCOMPARE(second.exitCode(), 0);
+    QList<QJsonObject> lines = ledgerLines(ledger);
+    QCOMPARE(lines.size(), 8);
+    QSet<QString> macs;
+    QString macOf41;
+    for (const QJsonObject &line : lines) {
+        macs << line["mac"].toString();
+        if (line["address"].toString() == QLatin1String("192.168.0.41"))
+            macOf41 = line["mac"].toString();
+    }
+    QCOMPARE(macs.size(), 8);
+    QVERIFY(macs.contains("02:4B:7D:00:20:00") && macs.contains("02:4B:7D:00:20:07"));
+
+    // Back to a MAC the checklist rejects: the unit gets its own MAC again.
+    QVERIFY(sim.withUnit(QHostAddress("192.168.0.41"), [](SimulatedUnit &u) { u.setWrongControlMacPrefix(); }));
+    const Run again = runCheck(program + QStringList{"192.168.0.41"});
+    QCOMPARE(again.exitCode, 0);
+    QCOMPARE(QJsonDocument::fromJson(again.out)["units"][0]["programmed"]["mac"].toString(), macOf41);
+    QCOMPARE(ledgerLines(ledger).size(), 8);
+
+    // A refused MAC is that unit's failure and is not handed out again.
+    const Run refused = runCheck(program + QStringList{"192.168.0.51"});
+    QCOMPARE(refused.exitCode, 1);
+    const QJsonObject refusedUnit = QJsonDocument::fromJson(refused.out)["units"][0].toObject();
+    QCOMPARE(refusedUnit["ready"].toBool(), false);
+    QCOMPARE(refusedUnit["programmed"].toObject(), QJsonObject());
+    QCOMPARE(refusedUnit["programmingFailure"].toString(),
+             QStringLiteral("MAC 02:4B:7D:00:20:10: Status: Failed [E16: Invalid MAC (mismatch in Vendor range)]"));
+    lines = ledgerLines(ledger);
+    QCOMPARE(lines.size(), 10);
+    QCOMPARE(lines[8]["mac"].toString(), QStringLiteral("02:4B:7D:00:20:10"));
+    QCOMPARE(lines[8]["outcome"].toString(), QStringLiteral("programmed"));
+    QCOMPARE(lines[9]["mac"].toString(), QStringLiteral("02:4B:7D:00:20:10"));
+    QCOMPARE(lines[9]["outcome"].toString(), QStringLiteral("failed"));
+    QCOMPARE(lines[9]["reason"].toString(), QStringLiteral("Status: Failed [E16: Invalid MAC (mismatch in Vendor range)]"));
+
+    // One MAC left for two units: one gets it, the other fails, exit 1.
+    const Run last = runCheck(program + QStringList{"192.168.0.52", "192.168.0.53"});
+    QCOMPARE(last.exitCode, 1);
+    const QJsonArray lastUnits = QJsonDocument::fromJson(last.out)["units"].toArray();
+    QSet<QString> outcomes;
+    QString exhausted;
+    for (const QJsonValue &unit : lastUnits) {
+        outcomes << unit["programmed"]["mac"].toString() + QLatin1Char('|') + unit["programmingFailure"].toString();
+        if (!unit["programmingFailure"].toString().isEmpty())
+            exhausted = unit["address"].toString();
+    }
+    QCOMPARE(outcomes, (QSet<QString>{"02:4B:7D:00:20:11|", "|master list exhausted"}));
+    QCOMPARE(ledgerLines(ledger).size(), 11);
+    QStringList textArguments = program;
+    textArguments.removeAll("--json");
+    const Run text = runCheck(textArguments << exhausted);
+    QVERIFY2(text.out.contains("\nProgramming failed: master list exhausted\n"), text.out.constData());
+}
+
+void TestCheck::badMasterList_data()
+{
+    QTest::addColumn<QByteArray>("pool");
+    QTest::addColumn<QStringList>("arguments"); // POOL and LEDGER stand for the files
+    QTest::addColumn<QString>("errorPart");
+    const QStringList program{"--program", "--assembly", "HV4K", "--mac-pool", "POOL", "--ledger", "LEDGER",
+                              "192.168.0.254"};
+    QTest::newRow("not a MAC") << QByteArray("02:4B:7D:00:01\n") << program << "macs:1: ";
+    QTest::newRow("outside the prefix") << QByteArray("# list\n02:4B:7D:01:00:00\n") << program << "macs:2: ";
+    QTest::newRow("range end outside")
+        << QByteArray("02:4B:7D:00:FF:00-02:4B:7D:01:00:00\n") << program << "macs:1: 02:4B:7D:01:00:00 ";
+    QTest::newRow("range backwards") << QByteArray("02:4B:7D:00:00:09-02:4B:7D:00:00:01") << program << "macs:1: ";
+    QTest::newRow("three ends")
+        << QByteArray("02:4B:7D:00:00:01-02:4B:7D:00:00:02-02:4B:7D:00:00:03\n") << program << "macs:1: ";
+    QTest::newRow("listed twice")
+        << QByteArray("02:4B:7D:00:00:01-02:4B:7D:00:00:09\n\n02:4B:7D:00:00:05 # again\n") << program
+        << "macs:3: 02:4B:7D:00:00:05 is listed already on line 1";
+    QTest::newRow("overlapping range")
+        << QByteArray("02:4B:7D:00:00:05\n02:4B:7D:00:00:01-02:4B:7D:00:00:09\n") << program
+        << "macs:2: 02:4B:7D:00:00:05 is listed already on line 1";
+    QTest::newRow("no MAC") << QByteArray("# nothing yet\n") << program << "macs: lists no MAC";
+    QTest::newRow("without --assembly")
+        << QByteArray("02:4B:7D:00:00:01\n") << QStringList{"--program", "192.168.0.254"} << "--assembly";
+    QTest::newRow("assembly UNKNOWN")
+        << QByteArray("02:4B:7D:00:00:01\n") << QStringList{"--program", "--assembly", "UNKNOWN", "192.168.0.254"}
+        << "--assembly";
+    QTest::newRow("pool without ledger")
+        << QByteArray("02:4B:7D:00:00:01\n")
+        << QStringList{"--program", "--assembly", "HV4K", "--mac-pool", "POOL", "192.168.0.254"} << "--ledger";
+    QTest::newRow("ledger without program")
+        << QByteArray("02:4B:7D:00:00:01\n")
+        << QStringList{"--assembly", "HV4K", "--mac-pool", "POOL", "--ledger", "LEDGER", "192.168.0.254"}
+        << "--program";
+}
+
+// Nothing is sent and no ledger is made.
+void TestCheck::badMasterList()
+{
+    QFETCH(QByteArray, pool);
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, errorPart);
+    SimulatorThread sim;
+    QVERIFY(sim.addUnit({Unit, QStringLiteral("HV4K"), QStringLiteral("2.09")}));
+    QVERIFY(sim.withUnit(Unit, [](SimulatedUnit &u) { u.setWrongControlMacPrefix(); }));
+    QTemporaryDir dir;
+    const QString poolFile = writeFile(dir, "macs", pool);
+    QVERIFY(!poolFile.isEmpty());
+    arguments.replaceInStrings(QRegularExpression("^POOL$"), poolFile);
+    arguments.replaceInStrings(QRegularExpression("^LEDGER$"), dir.filePath("ledger"));
+
+    const Run check = runCheck(arguments);
+    QCOMPARE(check.exitCode, 64);
+    QCOMPARE(check.out, QByteArray());
+    QCOMPARE(check.err.count('\n'), 1);
+    QVERIFY2(check.err.startsWith("hvtk-check: ") && check.err.contains(errorPart.toUtf8()), check.err.constData());
+    QVERIFY(!QFile::exists(dir.filePath("ledger")));
+    QTest::qWait(100);
+    QCOMPARE(sim.log().size(), 0);
 }
 
 void TestCheck::discoverChecksEveryAnsweringUnit()
