@@ -7,7 +7,7 @@
 #include "monitor/assemblyprofiles.h"
 #include "monitor/privatemodechord.h"
 
-#include <QFontDatabase>
+#include <QFontInfo>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QStatusBar>
@@ -28,7 +28,7 @@ constexpr int FirstScanDelay = 100;
 // that font is missing, a standard arrow icon stands in for the glyph.
 void useArrowWhereSymbolFontIsMissing(QPushButton *button, QStyle::StandardPixmap arrow)
 {
-    if (QFontDatabase().families().contains(QStringLiteral("Marlett")))
+    if (QFontInfo(QFont(QStringLiteral("Marlett"))).family() == QLatin1String("Marlett"))
         return;
     button->setText(QString());
     button->setIcon(button->style()->standardIcon(arrow));

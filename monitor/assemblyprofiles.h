@@ -1,9 +1,8 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <QtGlobal>
-
-class QStringList;
 
 // What the assembly (model) chosen in the assembly box means for the window:
 // how many input and LED indicators are in use, whether the intercom-only

@@ -1,4 +1,5 @@
 #include "app/desktopfonts.h"
+#include "app/desktopscaling.h"
 #include "support/windowsuite.h"
 
 #include <QtTest>
@@ -9,10 +10,30 @@
 // font, and the whole details report fits the 411 x 561 label, in normal and
 // in private mode with long values. The same checks run again at 120 DPI on
 // the offscreen platform and, where Xvfb is installed, on a real X server at
-// 96 and 120 DPI (the suite runs itself there as a child process).
+// 96, 120, 144 and 192 DPI (Xft.dpi as a scaled desktop sets it), where the
+// whole window scales with the screen (the suite runs itself there as a child
+// process).
 namespace {
 
 const char *const ChildDpiVariable = "HVTK_FORMFIT_CHILD";
+// The scale at which the child expects the window on its X server.
+const char *const ChildScaleVariable = "HVTK_FORMFIT_SCALE";
+// The form's size in its own pixels.
+const QSize FormSize(890, 690);
+
+// The window's size as the X server has it, in device pixels: xwininfo's
+// "Width:" and "Height:" lines.
+QSize serverSizeOf(const QWidget *window)
+{
+    QProcess xwininfo;
+    xwininfo.start(QStringLiteral("xwininfo"), {QStringLiteral("-id"), QString::number(window->winId())});
+    if (!xwininfo.waitForFinished(10000) || xwininfo.exitCode() != 0)
+        return QSize();
+    const QString text = QString::fromLocal8Bit(xwininfo.readAllStandardOutput());
+    const QRegularExpression width(QStringLiteral("\\n\\s*Width: (\\d+)"));
+    const QRegularExpression height(QStringLiteral("\\n\\s*Height: (\\d+)"));
+    return QSize(width.match(text).captured(1).toInt(), height.match(text).captured(1).toInt());
+}
 
 // Long values a unit can really send: names cut at their field widths
 // (32 bytes for the Dante name, 64 for the local name), three-digit octets
@@ -124,13 +145,15 @@ private slots:
     void reportFitsItsArea_data();
     void reportFitsItsArea();
     void detectedUnitsInFixedWidthFont();
+    void windowScalesWithTheScreen();
 
     void offscreenAt120Dpi();
     void realXServer_data();
     void realXServer();
 
 private:
-    void runChild(int dpi, const QString &display = QString());
+    void runChild(int dpi, const QString &display = QString(), double scale = 1,
+                  const QStringList &scaleSettings = QStringList());
 };
 
 void TestFormFit::init()
@@ -160,8 +183,10 @@ void TestFormFit::textsFitOnOneLine()
     ui.m_txtIP->setText(address);
     QCOMPARE(ui.m_lblUALDestinationIP->text(), address);
 
+    // At any resolution the window scales with the screen and lays out as at
+    // 96 DPI.
     if (qEnvironmentVariableIsSet(ChildDpiVariable))
-        QCOMPARE(window->logicalDpiY(), qEnvironmentVariableIntValue(ChildDpiVariable));
+        QCOMPARE(window->logicalDpiY(), 96);
     const QStringList cut = textsThatDoNotFit(ui.centralwidget, ui.m_lblInfo);
     for (const QString &text : cut)
         qWarning("%s", qPrintable(text));
@@ -221,13 +246,50 @@ void TestFormFit::detectedUnitsInFixedWidthFont()
              metrics.horizontalAdvance(QStringLiteral("HV4K v2.09 WW")));
 }
 
+// On an X server: the window, measured by the server, is the form's size
+// times the screen's scale (within 2 px), and the fonts the form gives in
+// points are as many of the window's pixels as at 96 DPI.
+void TestFormFit::windowScalesWithTheScreen()
+{
+    if (QGuiApplication::platformName() != QLatin1String("xcb"))
+        QSKIP("measured on an X server only (realXServer)");
+    if (QStandardPaths::findExecutable(QStringLiteral("xwininfo")).isEmpty())
+        QSKIP("xwininfo is not installed (package x11-utils)");
+    showWindow();
+    const double scale = qEnvironmentVariable(ChildScaleVariable, QStringLiteral("1")).toDouble();
+    QCOMPARE(window->devicePixelRatioF(), scale);
+    const QSize expected = FormSize * scale;
+    QSize measured;
+    QTRY_VERIFY_WITH_TIMEOUT((measured = serverSizeOf(window.get())).isValid(), 5000);
+    qInfo("the window is %dx%d device pixels at scale %g", measured.width(), measured.height(), scale);
+    QVERIFY2(qAbs(measured.width() - expected.width()) <= 2 && qAbs(measured.height() - expected.height()) <= 2,
+             qPrintable(QStringLiteral("%1x%2 px, expected %3x%4")
+                            .arg(measured.width())
+                            .arg(measured.height())
+                            .arg(expected.width())
+                            .arg(expected.height())));
+
+    Ui::HVTKUtilitiesClass &ui = probe->ui();
+    for (const QWidget *widget : {static_cast<QWidget *>(ui.m_lstDetectedUnits), static_cast<QWidget *>(ui.m_lblForm_13),
+                                  static_cast<QWidget *>(ui.m_lblUALDestinationIP)}) {
+        const QFont font = widget->font();
+        QVERIFY2(font.pointSizeF() > 0, qPrintable(widget->objectName()));
+        QCOMPARE(QFontInfo(font).pixelSize(), qRound(font.pointSizeF() * 96 / 72));
+    }
+}
+
 // Runs the measuring cases of this suite again in a child process at `dpi`:
 // on the offscreen platform with that resolution, or on the X display
-// `display`, which has it.
-void TestFormFit::runChild(int dpi, const QString &display)
+// `display`, which has it, where the window is expected at `scale`;
+// `scaleSettings` are environment settings (NAME=VALUE) a desktop or a user
+// may add.
+void TestFormFit::runChild(int dpi, const QString &display, double scale, const QStringList &scaleSettings)
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QString::fromLatin1(ChildDpiVariable), QString::number(dpi));
+    env.insert(QString::fromLatin1(ChildScaleVariable), QString::number(scale));
+    for (const QString &setting : scaleSettings)
+        env.insert(setting.section(QLatin1Char('='), 0, 0), setting.section(QLatin1Char('='), 1));
     if (display.isEmpty()) {
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         env.insert(QStringLiteral("QT_FONT_DPI"), QString::number(dpi));
@@ -241,11 +303,13 @@ void TestFormFit::runChild(int dpi, const QString &display)
     child.setProcessChannelMode(QProcess::MergedChannels);
     child.start(QCoreApplication::applicationFilePath(),
                 {QStringLiteral("textsFitOnOneLine"), QStringLiteral("reportFitsItsArea"),
-                 QStringLiteral("detectedUnitsInFixedWidthFont")});
+                 QStringLiteral("detectedUnitsInFixedWidthFont"), QStringLiteral("windowScalesWithTheScreen")});
     QVERIFY(child.waitForFinished(120000));
     const QByteArray output = child.readAll();
     if (child.exitStatus() != QProcess::NormalExit || child.exitCode() != 0)
         qWarning("%s", output.constData());
+    if (qEnvironmentVariableIsSet("HVTK_FORMFIT_VERBOSE"))
+        qInfo("%s", output.constData());
     QVERIFY2(child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0,
              qPrintable(QStringLiteral("the cases fail at %1 DPI (output above)").arg(dpi)));
 }
@@ -260,15 +324,25 @@ void TestFormFit::offscreenAt120Dpi()
 void TestFormFit::realXServer_data()
 {
     QTest::addColumn<int>("dpi");
-    QTest::newRow("96 DPI") << 96;
-    QTest::newRow("120 DPI") << 120;
+    QTest::addColumn<double>("scale");
+    QTest::addColumn<QStringList>("scaleSettings");
+    QTest::newRow("96 DPI") << 96 << 1.0 << QStringList();
+    QTest::newRow("120 DPI, a desktop at 125 %") << 120 << 1.25 << QStringList();
+    QTest::newRow("144 DPI, a desktop at 150 %") << 144 << 1.5 << QStringList();
+    QTest::newRow("192 DPI, a desktop at 200 %") << 192 << 2.0 << QStringList();
+    QTest::newRow("96 DPI, QT_SCALE_FACTOR 1.5") << 96 << 1.5 << QStringList{QStringLiteral("QT_SCALE_FACTOR=1.5")};
+    QTest::newRow("192 DPI, QT_SCREEN_SCALE_FACTORS 1.5")
+        << 192 << 1.5 << QStringList{QStringLiteral("QT_SCREEN_SCALE_FACTORS=1.5")};
 }
 
 // An X server of its own, inside the suite's private network namespace; the
-// window reads the resolution from the server as on a desktop.
+// window reads the resolution from the server as on a desktop: the screen's
+// size in millimetres and, as desktops set it, the resource Xft.dpi.
 void TestFormFit::realXServer()
 {
     QFETCH(int, dpi);
+    QFETCH(double, scale);
+    QFETCH(QStringList, scaleSettings);
     if (qEnvironmentVariableIsSet(ChildDpiVariable))
         QSKIP("runs in the parent only");
     const QString xvfb = QStandardPaths::findExecutable(QStringLiteral("Xvfb"));
@@ -277,13 +351,29 @@ void TestFormFit::realXServer()
 
     QProcess server;
     server.setProcessChannelMode(QProcess::SeparateChannels);
-    server.start(xvfb, {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-nolisten"),
+    // -noreset: the resources stay when xrdb, the first client, disconnects.
+    server.start(xvfb, {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-noreset"), QStringLiteral("-nolisten"),
                         QStringLiteral("tcp"), QStringLiteral("-screen"), QStringLiteral("0"),
                         QStringLiteral("1280x1024x24"), QStringLiteral("-dpi"), QString::number(dpi)});
     QVERIFY(server.waitForStarted());
     QByteArray display;
     QTRY_VERIFY_WITH_TIMEOUT((display += server.readAllStandardOutput()).contains('\n'), 10000);
-    runChild(dpi, QStringLiteral(":") + QString::fromLatin1(display.trimmed()));
+    const QString displayName = QStringLiteral(":") + QString::fromLatin1(display.trimmed());
+
+    const QString xrdb = QStandardPaths::findExecutable(QStringLiteral("xrdb"));
+    if (xrdb.isEmpty())
+        QSKIP("xrdb is not installed (package x11-xserver-utils)");
+    QProcess resources;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("DISPLAY"), displayName);
+    resources.setProcessEnvironment(env);
+    resources.start(xrdb, {QStringLiteral("-merge")});
+    resources.write(QStringLiteral("Xft.dpi: %1\n").arg(dpi).toLatin1());
+    resources.closeWriteChannel();
+    QVERIFY(resources.waitForFinished(10000));
+    QCOMPARE(resources.exitCode(), 0);
+
+    runChild(dpi, displayName, scale, scaleSettings);
     server.terminate();
     server.waitForFinished(5000);
 }
@@ -294,6 +384,7 @@ int main(int argc, char *argv[])
     // run asks for another, it is the usual desktop default of 96 DPI.
     if (qgetenv("QT_QPA_PLATFORM") == "offscreen" && !qEnvironmentVariableIsSet("QT_FONT_DPI"))
         qputenv("QT_FONT_DPI", "96");
+    DesktopScaling::follow();
     QApplication application(argc, argv);
     TestFormFit suite;
     QTEST_SET_MAIN_SOURCE_PATH
