@@ -7,6 +7,7 @@
 
 #include <QNetworkDatagram>
 #include <QNetworkInterface>
+#include <QVariant>
 
 #include <algorithm>
 
