@@ -221,6 +221,12 @@ void TestCommissionPlan::planErrorOnItsLine()
 {
     QFETCH(QByteArray, plan);
     QFETCH(QStringList, errors);
+#if defined(__SANITIZE_ADDRESS__)
+    // Under AddressSanitizer the parser takes minutes over a 10 MB line (0.4 s
+    // in a normal build); the sanitizers' pass is about memory, not time.
+    if (plan.size() > 1024 * 1024)
+        QSKIP("a 10 MB plan is read in the normal and Qt 6 runs, not under AddressSanitizer");
+#endif
 
     const Run run = runOnPlan(plan, {QStringLiteral("--apply")});
     QCOMPARE(run.exitCode, 65);
