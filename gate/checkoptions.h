@@ -15,7 +15,11 @@ struct CheckOptions : FleetOptions
     int assembly = Assembly::Unknown;  // index of the assembly list; "UNKNOWN": the model each unit reports
     bool program = false;              // program the model and a control MAC before judging
     MacPool macPool;                   // the master list; empty: no MAC is given
-    QString ledgerFile;                // with a master list: where each MAC handed out is written
+    QString ledgerFile;                // --ledger: a database file or a postgresql:// URI; empty: none
+    bool createLedger = false;         // --create-ledger: make the ledger, nothing else
+    QString importLedger;              // --import-ledger: the JSON-lines ledger to read in, nothing else
+    QString station;                   // names this station in the ledger and the records
+    QString operatorName;              // who runs the station, for the records
 };
 
 struct CommandLine
@@ -41,5 +45,10 @@ constexpr int NoAnswer = 2;
 constexpr int Usage = FleetCommandLine::Usage;
 constexpr int SocketFailure = FleetCommandLine::SocketFailure;
 constexpr int RecordFailure = FleetCommandLine::RecordFailure;
+constexpr int LedgerMissing = 66;                           // no such ledger, or no ledger schema in it
+constexpr int LedgerExists = 73;                            // --create-ledger: a ledger is there already
+constexpr int LedgerFailure = FleetCommandLine::RecordFailure; // the ledger cannot be read or written
+constexpr int Interrupted = 130;                            // SIGINT
+constexpr int Terminated = 143;                             // SIGTERM
 
 } // namespace CheckCommandLine

@@ -6,6 +6,7 @@
 #include "channel/windowtext.h"
 
 #include <QJsonArray>
+#include <QJsonDocument>
 
 #include <algorithm>
 
@@ -143,6 +144,26 @@ QByteArray jsonDocument(const std::vector<UnitCheck> &units)
 QByteArray recordLine(const UnitCheck &unit)
 {
     return FleetRecord::recordLine(unitObject(unit), unit.finishTime());
+}
+
+Ledger::Record ledgerRecord(const UnitCheck &unit, const QDateTime &now)
+{
+    Ledger::Record row;
+    row.judgedAt = unit.finishTime().isValid() ? unit.finishTime() : now;
+    row.address = unit.address().toString();
+    row.model = unit.status().modelToken;
+    row.controlMac = blockText(unit, unit.status().controlMacText);
+    row.danteMac = blockText(unit, unit.status().danteMacText);
+    row.ready = unit.ready();
+    row.checklist = unit.checklist();
+    row.programmingFailure = unit.programmingFailure();
+    row.record = QJsonDocument::fromJson(FleetRecord::recordLine(unitObject(unit), row.judgedAt)).object();
+    return row;
+}
+
+QString claimedLine(const UnitCheck &unit)
+{
+    return unit.address().toString() + QStringLiteral("  Programmed by station %1.\n").arg(unit.claimedBy());
 }
 
 int exitStatus(const std::vector<UnitCheck> &units)

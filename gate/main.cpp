@@ -2,7 +2,7 @@
 #include "gate/checkoptions.h"
 #include "gate/checkreport.h"
 #include "gate/checkrun.h"
-#include "gate/ledger.h"
+#include "gate/ledgerstart.h"
 #include "fleet/programoutput.h"
 #include "fleet/recordfile.h"
 
@@ -40,19 +40,33 @@ int main(int argc, char *argv[])
     const CheckOptions &options = line.options;
 
     QString error;
+    if (options.createLedger) {
+        const int status = LedgerStart::create(options, &error);
+        if (status == 0)
+            printOut((error + QLatin1Char('\n')).toUtf8());
+        else
+            printError(error);
+        return status;
+    }
+
+    LedgerConnection connection;
+    std::unique_ptr<Ledger> ledger;
+    if (!options.ledgerFile.isEmpty()) {
+        int status = 0;
+        ledger = LedgerStart::open(options, &connection, &status, &error);
+        if (!ledger) {
+            printError(error);
+            return status;
+        }
+    }
+
     RecordFile record;
     if (!options.recordFile.isEmpty() && !record.open(options.recordFile, &error)) {
         printError(error);
         return CheckCommandLine::RecordFailure;
     }
 
-    Ledger ledger;
-    if (!options.ledgerFile.isEmpty() && !ledger.open(options.ledgerFile, &error)) {
-        printError(error);
-        return CheckCommandLine::RecordFailure;
-    }
-
-    CheckRun run(options, ledger.isOpen() ? &ledger : nullptr);
+    CheckRun run(options, ledger.get());
     QObject::connect(&run, &CheckRun::finished, &app, &QCoreApplication::quit, Qt::QueuedConnection);
     if (!run.start(&error)) {
         printError(QStringLiteral("cannot open a UDP socket: ") + error);
@@ -67,20 +81,29 @@ int main(int argc, char *argv[])
         QString text;
         for (const UnitCheck &unit : units)
             text += CheckReport::textBlock(unit, options.timeoutMs) + QLatin1Char('\n');
+        for (const UnitCheck &unit : run.claimedElsewhere())
+            text += CheckReport::claimedLine(unit) + QLatin1Char('\n');
         text += CheckReport::summaryLine(units);
         printOut(text.toUtf8());
     }
-    if (options.discover && units.empty())
+    if (options.discover && units.empty() && run.claimedElsewhere().empty())
         printError(QStringLiteral("no unit answered the discovery query sent to %1")
                        .arg(run.discoveryAddress().toString()));
 
     int status = CheckReport::exitStatus(units);
+    if (options.discover && units.empty() && !run.claimedElsewhere().empty())
+        status = CheckCommandLine::AllReady; // every unit was another station's
     for (const UnitCheck &unit : units) {
         if (record.isOpen() && !record.append(CheckReport::recordLine(unit), &error)) {
             printError(error);
             status = CheckCommandLine::RecordFailure;
             break;
         }
+    }
+    if (ledger && !ledger->failures().isEmpty()) {
+        for (const QString &failure : ledger->failures())
+            printError(failure);
+        status = CheckCommandLine::LedgerFailure;
     }
     return status;
 }

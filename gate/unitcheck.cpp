@@ -80,6 +80,12 @@ void UnitCheck::failProgramming(const QString &reason, qint64 nowMs)
     finish(nowMs, QDateTime::currentDateTimeUtc());
 }
 
+void UnitCheck::leaveToStation(const QString &station, qint64 nowMs)
+{
+    m_claimedBy = station;
+    finish(nowMs, QDateTime::currentDateTimeUtc());
+}
+
 bool UnitCheck::modelMismatch() const
 {
     return m_lineAssembly != Assembly::Unknown && !m_status.modelToken.isEmpty()
@@ -94,5 +100,5 @@ QStringList UnitCheck::checklist() const
     if (modelMismatch())
         lines << QStringLiteral("-PROGRAMMED AS %1; THIS LINE BUILDS %2.")
                      .arg(m_status.modelToken, Assembly::name(m_lineAssembly));
-    return lines;
+    return lines + m_ledgerLines;
 }
