@@ -65,11 +65,27 @@ QString blockText(const UnitCheck &unit, const QString &text)
     return unit.statusRead() ? text : QString();
 }
 
+// "model HV4K, MAC 02:4B:7D:00:01:00": what --program sent the unit, acknowledged or not.
+QString sentText(const UnitCheck &unit)
+{
+    QStringList parts;
+    if (!unit.sentAssembly().isEmpty())
+        parts << QStringLiteral("model ") + unit.sentAssembly();
+    if (!unit.sentMac().isEmpty())
+        parts << QStringLiteral("MAC ") + unit.sentMac();
+    return parts.join(QStringLiteral(", "));
+}
+
 } // namespace
 
 QString textBlock(const UnitCheck &unit, int timeoutMs)
 {
     const QString address = unit.address().toString();
+    if (unit.interrupted()) {
+        const QString sent = sentText(unit);
+        return address + QStringLiteral("  Not judged: the run was stopped.\n")
+            + (sent.isEmpty() ? QString() : QStringLiteral("Sent: %1.\n").arg(sent));
+    }
     if (!unit.answered())
         return address + QStringLiteral("  No answer within %1 s.\n").arg(timeoutMs / 1000.0);
 
@@ -110,7 +126,7 @@ QJsonObject unitObject(const UnitCheck &unit)
     const UnitStatus &s = unit.status();
     // Nothing is known of a unit that never answered.
     const quint16 flags = unit.answered() ? s.conditionFlags : 0;
-    return {
+    QJsonObject object{
         {QStringLiteral("address"), unit.address().toString()},
         {QStringLiteral("answered"), unit.answered()},
         {QStringLiteral("ready"), unit.ready()},
@@ -131,6 +147,16 @@ QJsonObject unitObject(const UnitCheck &unit)
         {QStringLiteral("stationId"), int(s.stationId)},
         {QStringLiteral("elapsedMs"), double(unit.elapsedMs())},
     };
+    if (unit.interrupted()) {
+        object.insert(QStringLiteral("interrupted"), true);
+        QJsonObject sent;
+        if (!unit.sentAssembly().isEmpty())
+            sent.insert(QStringLiteral("assembly"), unit.sentAssembly());
+        if (!unit.sentMac().isEmpty())
+            sent.insert(QStringLiteral("mac"), unit.sentMac());
+        object.insert(QStringLiteral("sent"), sent);
+    }
+    return object;
 }
 
 QByteArray jsonDocument(const std::vector<UnitCheck> &units)

@@ -21,7 +21,20 @@ CheckRun::CheckRun(const CheckOptions &options, Ledger *ledger, QObject *parent)
 
 bool CheckRun::start(QString *error)
 {
+    if (m_ledger && m_options.program)
+        m_ledger->releaseEarlierClaims();
     return m_run.start(error);
+}
+
+void CheckRun::interrupt()
+{
+    if (m_interrupted)
+        return;
+    m_interrupted = true;
+    const qint64 now = m_run.elapsedMs();
+    for (const auto &unit : m_run.units())
+        static_cast<UnitCheck &>(*unit).interrupt(now);
+    takeVerdicts();
 }
 
 std::unique_ptr<FleetUnit> CheckRun::makeUnit(const QHostAddress &address, qint64 startedMs)
@@ -51,6 +64,9 @@ void CheckRun::showProgress()
 
 void CheckRun::takeVerdicts()
 {
+    if (m_verdictsTaken)
+        return;
+    m_verdictsTaken = true;
     if (m_progress)
         m_progress->clear();
     m_units.clear();

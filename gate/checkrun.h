@@ -29,6 +29,9 @@ public:
     // Opens the socket and sends the first requests; false with `error` when
     // the socket cannot be opened.
     bool start(QString *error);
+    // Stops the run where it is (SIGINT, SIGTERM): nothing more is sent, the
+    // units not judged yet are "interrupted", and finished() follows.
+    void interrupt();
 
     // Named units in the order named, then discovered units by address; all
     // of them once finished() was emitted, but those another station claimed.
@@ -53,4 +56,6 @@ private:
     std::unique_ptr<ProgressLine> m_progress;
     std::vector<UnitCheck> m_units;
     std::vector<UnitCheck> m_claimedElsewhere;
+    bool m_interrupted = false;
+    bool m_verdictsTaken = false;
 };

@@ -2,6 +2,7 @@
 
 #include "fleet/recordtime.h"
 #include "gate/ledgerschema.h"
+#include "monitor/unitfactory.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -15,6 +16,7 @@ namespace {
 const QString Issued = QStringLiteral("issued");
 const QString Programmed = QStringLiteral("programmed");
 const QString Refused = QStringLiteral("refused");
+const QString Imported = QStringLiteral("imported");
 
 // A conflict another station's commit caused: the transaction is tried again.
 constexpr int Attempts = 5;
@@ -48,10 +50,23 @@ Ledger::Ledger(const QSqlDatabase &database, const QString &name, const Station 
 
 QString Ledger::fail(const QString &message)
 {
-    const QString text = m_name + QStringLiteral(": ") + message;
+    // One line: the servers' messages run over several.
+    const QString line = message.simplified();
+    const QString text = m_name + QStringLiteral(": ")
+        + (line.isEmpty() ? QStringLiteral("the database failed without a message") : line);
     if (!m_failures.contains(text))
         m_failures << text;
     return text;
+}
+
+// A connection the server closed is closed for good: every later statement
+// fails at once with this, rather than with the driver's warnings.
+bool Ledger::connected(QString *error) const
+{
+    if (m_database.isOpen())
+        return true;
+    *error = QStringLiteral("no connection to the database");
+    return false;
 }
 
 bool Ledger::execute(QSqlQuery &query, QString *error)
@@ -67,6 +82,10 @@ bool Ledger::execute(QSqlQuery &query, QString *error)
 // write. PostgreSQL: the table lock does the same for writers; readers go on.
 bool Ledger::beginExclusive(const char *table, QString *error)
 {
+    if (QString down; !connected(&down)) {
+        *error = down;
+        return false;
+    }
     QSqlQuery query(m_database);
     if (!m_postgres) {
         if (query.exec(QStringLiteral("BEGIN IMMEDIATE")))
@@ -169,6 +188,10 @@ Ledger::Allocation Ledger::allocate(const MacPool &pool, const Unit &unit, const
 
 bool Ledger::markProgrammed(const QString &mac)
 {
+    if (QString down; !connected(&down)) {
+        fail(down);
+        return false;
+    }
     QSqlQuery query(m_database);
     query.prepare(QStringLiteral("UPDATE issued_macs SET outcome = ? WHERE mac = ? AND outcome = ?"));
     bindAll(query, {Programmed, mac, Issued});
@@ -181,6 +204,10 @@ bool Ledger::markProgrammed(const QString &mac)
 
 bool Ledger::markRefused(const QString &mac, const QString &reason)
 {
+    if (QString down; !connected(&down)) {
+        fail(down);
+        return false;
+    }
     QSqlQuery query(m_database);
     query.prepare(QStringLiteral("UPDATE issued_macs SET outcome = ?, reason = ? WHERE mac = ?"));
     bindAll(query, {Refused, reason, mac});
@@ -193,6 +220,10 @@ bool Ledger::markRefused(const QString &mac, const QString &reason)
 
 std::optional<Ledger::Issue> Ledger::issueOf(const QString &mac, QString *error)
 {
+    if (QString down; !connected(&down)) {
+        *error = fail(down);
+        return std::nullopt;
+    }
     QSqlQuery query(m_database);
     query.prepare(QStringLiteral("SELECT dante_mac, dante_mac_read, outcome FROM issued_macs WHERE mac = ?"));
     bindAll(query, {mac.toUpper()});
@@ -209,6 +240,9 @@ std::optional<Ledger::Issue> Ledger::issueOf(const QString &mac, QString *error)
 // none, when it is this run's, or when its claim has lapsed.
 Ledger::Claim Ledger::claim(const QString &danteMac, const QDateTime &now)
 {
+    if (QString down; !connected(&down)) {
+        return {false, QString(), fail(down)};
+    }
     Claim result;
     const qint64 nowMs = now.toMSecsSinceEpoch();
     QSqlQuery upsert(m_database);
@@ -240,6 +274,10 @@ Ledger::Claim Ledger::claim(const QString &danteMac, const QDateTime &now)
 
 bool Ledger::releaseClaims()
 {
+    if (QString down; !connected(&down)) {
+        fail(down);
+        return false;
+    }
     QSqlQuery query(m_database);
     query.prepare(QStringLiteral("DELETE FROM unit_claims WHERE run_id = ?"));
     bindAll(query, {m_station.runId});
@@ -250,8 +288,28 @@ bool Ledger::releaseClaims()
     return false;
 }
 
+bool Ledger::releaseEarlierClaims()
+{
+    if (QString down; !connected(&down)) {
+        fail(down);
+        return false;
+    }
+    QSqlQuery query(m_database);
+    query.prepare(QStringLiteral("DELETE FROM unit_claims WHERE station = ? AND run_id <> ?"));
+    bindAll(query, {m_station.name, m_station.runId});
+    QString error;
+    if (execute(query, &error))
+        return true;
+    fail(error);
+    return false;
+}
+
 bool Ledger::addRecords(const std::vector<Record> &records)
 {
+    if (QString down; !connected(&down)) {
+        fail(down);
+        return false;
+    }
     if (records.empty())
         return true;
     QString error;
@@ -277,6 +335,40 @@ bool Ledger::addRecords(const std::vector<Record> &records)
             fail(error);
             return false;
         }
+    }
+    if (!commit(&error)) {
+        fail(error);
+        return false;
+    }
+    return true;
+}
+
+bool Ledger::importMacs(const std::vector<ImportedMac> &macs, int *added)
+{
+    *added = 0;
+    QString error;
+    if (!beginExclusive("issued_macs", &error)) {
+        fail(error);
+        return false;
+    }
+    QSqlQuery insert(m_database);
+    insert.prepare(QStringLiteral(
+        "INSERT INTO issued_macs (mac, dante_mac, dante_mac_read, address, model, station, run_id, issued_at, "
+        "outcome, reason) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?) ON CONFLICT (mac) DO NOTHING"));
+    for (const ImportedMac &mac : macs) {
+        const std::optional<quint64> dante = MacText::parse(mac.danteMac);
+        const bool identified =
+            dante && UnitFactory::hasPrefix(MacText::bytes(*dante), UnitFactory::DanteMacPrefix);
+        bindAll(insert, {mac.mac, mac.danteMac.toUpper(), identified ? 1 : 0, mac.address, mac.model,
+                         mac.station.isEmpty() ? m_station.name : mac.station, m_station.runId,
+                         mac.time.isValid() ? recordTime(mac.time) : QString(QLatin1String("")),
+                         mac.refused ? Refused : Imported, mac.reason});
+        if (!execute(insert, &error)) {
+            rollback();
+            fail(error);
+            return false;
+        }
+        *added += insert.numRowsAffected() == 1;
     }
     if (!commit(&error)) {
         fail(error);

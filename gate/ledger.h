@@ -78,6 +78,19 @@ public:
         QJsonObject record;
     };
 
+    // A MAC that an earlier JSON-lines ledger handed out.
+    struct ImportedMac
+    {
+        QString mac;
+        QString danteMac; // empty: the line lost it
+        QString address;
+        QString model;
+        QString station;
+        QDateTime time;   // invalid: the line lost it
+        bool refused = false;
+        QString reason;
+    };
+
     static constexpr const char *Exhausted = "master list exhausted";
     // A claim lapses this long after it was made, so that a killed station blocks nothing.
     static constexpr qint64 ClaimLifetimeMs = 2 * 60 * 1000;
@@ -104,13 +117,22 @@ public:
     Claim claim(const QString &danteMac, const QDateTime &now);
     // The run ends: its claims lapse.
     bool releaseClaims();
+    // The run starts: the claims of this station's earlier runs lapse. A
+    // station works one run at a time, so such a run was killed or lost its
+    // database before it could release them.
+    bool releaseEarlierClaims();
 
     bool addRecords(const std::vector<Record> &records);
+
+    // In one transaction: a row for each MAC that no row names yet (an
+    // "imported" one, or "refused"); `added` counts them.
+    bool importMacs(const std::vector<ImportedMac> &macs, int *added);
 
     // The database's messages, "LEDGER: ...", each once, in order.
     const QStringList &failures() const { return m_failures; }
 
 private:
+    bool connected(QString *error) const;
     bool execute(class QSqlQuery &query, QString *error);
     bool beginExclusive(const char *table, QString *error);
     void rollback();

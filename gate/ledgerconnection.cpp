@@ -98,7 +98,7 @@ LedgerConnection::Status LedgerConnection::open(const QString &ledger, QString *
                      .arg(LedgerSchema::Version);
         break;
     case LedgerSchema::Found::Unreadable:
-        *error = QStringLiteral("%1: %2").arg(ledger, message);
+        *error = QStringLiteral("%1: %2").arg(ledger, message.simplified());
         database().close();
         return Status::Failed;
     }
@@ -176,7 +176,7 @@ LedgerConnection::Status LedgerConnection::connect(const QString &ledger, bool c
         return Status::Failed;
     }
     if (!db.open()) {
-        const QString message = db.lastError().text();
+        const QString message = db.lastError().text().simplified();
         *error = QStringLiteral("%1: %2").arg(ledger, message);
         // libpq gives a failed connection no SQLSTATE; the server's text names a missing database.
         return message.contains(QLatin1String("does not exist")) ? Status::Missing : Status::Failed;

@@ -60,9 +60,17 @@ void UnitCheck::finish(qint64 nowMs, const QDateTime &time)
     m_finishTime = time;
 }
 
+void UnitCheck::interrupt(qint64 nowMs)
+{
+    if (m_finished)
+        return;
+    m_interrupted = true;
+    finish(nowMs, QDateTime::currentDateTimeUtc());
+}
+
 bool UnitCheck::ready() const
 {
-    return answered() && m_programmingFailure.isEmpty()
+    return answered() && m_programmingFailure.isEmpty() && !m_interrupted
         && Checklist::releaseReady(m_statusRead, !checklist().isEmpty());
 }
 

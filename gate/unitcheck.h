@@ -62,8 +62,13 @@ public:
     // The station whose run claimed the unit in the ledger first; empty when
     // this run works on it. Such a unit is left alone and not counted.
     QString claimedBy() const { return m_claimedBy; }
-    // A command went out to the unit (not only polls).
-    bool sentCommand() const { return m_sentCommand; }
+    // What --program sent the unit, acknowledged or not; empty: nothing.
+    QString sentAssembly() const { return m_sentAssembly; }
+    QString sentMac() const { return m_sentMac; }
+    // The run was stopped (SIGINT, SIGTERM) before the unit was judged.
+    bool interrupted() const { return m_interrupted; }
+    // Stops the unit's check where it is: nothing more is sent it.
+    void interrupt(qint64 nowMs);
 
     // Lines the ledger adds to the checklist (a MAC that is not this unit's
     // alone); each makes the unit not ready.
@@ -79,7 +84,8 @@ protected:
     void failProgramming(const QString &reason, qint64 nowMs);
     // Another station's run works on the unit: its check ends untouched.
     void leaveToStation(const QString &station, qint64 nowMs);
-    void markCommandSent() { m_sentCommand = true; }
+    void markSentAssembly(const QString &assembly) { m_sentAssembly = assembly; }
+    void markSentMac(const QString &mac) { m_sentMac = mac; }
 
 private:
     int m_lineAssembly = 0; // the assembly hvtk-check was given
@@ -99,5 +105,7 @@ private:
     QString m_programmingFailure;
     QString m_claimedBy;
     QStringList m_ledgerLines;
-    bool m_sentCommand = false;
+    QString m_sentAssembly;
+    QString m_sentMac;
+    bool m_interrupted = false;
 };

@@ -81,6 +81,7 @@ void UnitProgramming::look(qint64 nowMs)
         return;
     if (modelMismatch() && !m_assemblySent) {
         m_assemblySent = true;
+        markSentAssembly(Assembly::name(m_line.assembly));
         sendCommand(CommandText::assembly(m_line.assembly), nowMs);
         return;
     }
@@ -135,6 +136,7 @@ void UnitProgramming::giveMac(qint64 nowMs)
         return;
     }
     m_macGiven = allocation.mac;
+    markSentMac(allocation.mac);
     // The window's MAC SET for this text typed into its MAC field, its type box hidden.
     sendCommand(CommandText::macAddress(allocation.mac, false), nowMs);
 }
@@ -145,7 +147,6 @@ void UnitProgramming::sendCommand(const QByteArray &command, qint64 nowMs)
     m_step = Step::AwaitAcknowledgement;
     m_stepStartMs = nowMs;
     judgeAfresh();
-    markCommandSent();
     send(command);
 }
 
