@@ -56,22 +56,47 @@ QJsonObject readableMembers(const QByteArray &piece)
     return members;
 }
 
+// Every MAC a piece of a line names as "mac":"02:4B:7D:00:40:01", even
+// where the text around it is broken.
+QStringList macsNamed(const QString &piece)
+{
+    static const QRegularExpression named(QStringLiteral(R"re("mac"\s*:\s*"([0-9A-Fa-f:]{17})")re"));
+    QStringList macs;
+    for (auto match = named.match(piece); match.hasMatch(); match = named.match(piece, match.capturedStart() + 1)) {
+        if (const std::optional<quint64> mac = MacText::parse(match.captured(1)))
+            macs << MacText::text(*mac);
+    }
+    return macs;
+}
+
 // A line that is no whole ledger line: each "{" starts a piece (a station
-// may have written its whole line onto a torn one); each piece that names a
-// MAC gives an entry, whole when the piece is a whole ledger line.
+// may have written its whole line onto a torn one). A piece gives an entry
+// with what it holds, whole when it is a whole ledger line; any other MAC it
+// names is kept as an entry of its own.
 void salvage(const QByteArray &text, int lineNumber, std::vector<Entry> *entries, QStringList *macs)
 {
-    const QList<QByteArray> pieces = text.split('{');
-    for (int i = 0; i < pieces.size(); ++i) {
-        const QByteArray piece = '{' + pieces[i];
+    for (const QByteArray &rest : text.split('{')) {
+        const QByteArray piece = '{' + rest;
         Entry entry;
         entry.line = lineNumber;
         const std::optional<QJsonObject> object = wholeObject(piece.trimmed());
         entry.whole = object && take(*object, &entry);
+        QStringList kept;
         if (entry.whole || take(readableMembers(piece), &entry)) {
             entries->push_back(entry);
-            *macs << entry.mac;
+            kept << entry.mac;
         }
+        for (const QString &mac : macsNamed(QString::fromUtf8(piece))) {
+            if (kept.contains(mac))
+                continue;
+            Entry named;
+            named.line = lineNumber;
+            named.whole = false;
+            named.mac = mac;
+            entries->push_back(named);
+            kept << mac;
+        }
+        *macs << kept;
     }
 }
 

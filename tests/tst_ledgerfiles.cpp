@@ -184,6 +184,10 @@ void TestLedgerFiles::jsonLinesLedger_data()
                        "ledger.jsonl:2: not a ledger line; no MAC can be read from it",
                        "ledger.jsonl:3: not a ledger line; no MAC can be read from it",
                        "ledger.jsonl:4: not a ledger line; no MAC can be read from it"};
+    QTest::newRow("two MACs in one torn piece")
+        << QByteArray("{\"mac\":\"02:4B:7D:00:40:05\",\"mac\":\"02:4B:7D:00:40:06\",\"model\":\"HV")
+        << QStringList{"1|salvaged|02:4B:7D:00:40:06||", "1|salvaged|02:4B:7D:00:40:05||"}
+        << QStringList{"ledger.jsonl:1: a torn last line; kept as used: 02:4B:7D:00:40:06, 02:4B:7D:00:40:05"};
     QTest::newRow("MAC of a nested object")
         << QByteArray("{\"unit\":{\"mac\":\"02:4B:7D:00:40:07\"}}\n")
         << QStringList{"1|salvaged|02:4B:7D:00:40:07||"}
