@@ -34,7 +34,7 @@ void checkMasterList(const QByteArray &bytes)
 {
     MacPool pool;
     QString error;
-    const bool valid = pool.parse(QStringLiteral("pool"), QString::fromUtf8(bytes), &error);
+    const bool valid = pool.parse(QStringLiteral("pool"), QString::fromUtf8(bytes.constData(), bytes.size()), &error);
     if (!valid) {
         require(error.startsWith(QLatin1String("pool:")), "error names the file");
         require(pool.ranges().empty(), "no range of a rejected list");

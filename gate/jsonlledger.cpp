@@ -7,11 +7,19 @@
 #include <QJsonObject>
 #include <QRegularExpression>
 
+#include <algorithm>
 #include <optional>
 
 namespace JsonlLedger {
 
 namespace {
+
+// All of the bytes: a torn line may hold NUL bytes (a file system that
+// zero-fills after a power cut), and what follows them counts too.
+QString textOf(const QByteArray &bytes)
+{
+    return QString::fromUtf8(bytes.constData(), bytes.size());
+}
 
 // Fills `entry` from the string members of a ledger line; false when the
 // line names no MAC.
@@ -45,13 +53,17 @@ QJsonObject readableMembers(const QByteArray &piece)
 {
     static const QRegularExpression member(QStringLiteral(R"re("([A-Za-z]+)"\s*:\s*("(?:[^"\\]|\\.)*"))re"));
     QJsonObject members;
-    auto matches = member.globalMatch(QString::fromUtf8(piece));
+    auto matches = member.globalMatch(textOf(piece));
     while (matches.hasNext()) {
         const QRegularExpressionMatch match = matches.next();
         const QJsonArray value =
             QJsonDocument::fromJson(QStringLiteral("[%1]").arg(match.captured(2)).toUtf8()).array();
-        if (!value.isEmpty())
-            members.insert(match.captured(1), value.first());
+        if (value.isEmpty())
+            continue;
+        // Control characters in a value (zeros where the line was lost) are no station's.
+        const QString text = value.first().toString();
+        if (std::none_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x20; }))
+            members.insert(match.captured(1), text);
     }
     return members;
 }
@@ -86,7 +98,7 @@ void salvage(const QByteArray &text, int lineNumber, std::vector<Entry> *entries
             entries->push_back(entry);
             kept << entry.mac;
         }
-        for (const QString &mac : macsNamed(QString::fromUtf8(piece))) {
+        for (const QString &mac : macsNamed(textOf(piece))) {
             if (kept.contains(mac))
                 continue;
             Entry named;

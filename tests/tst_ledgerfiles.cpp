@@ -188,6 +188,11 @@ void TestLedgerFiles::jsonLinesLedger_data()
         << QByteArray("{\"mac\":\"02:4B:7D:00:40:05\",\"mac\":\"02:4B:7D:00:40:06\",\"model\":\"HV")
         << QStringList{"1|salvaged|02:4B:7D:00:40:06||", "1|salvaged|02:4B:7D:00:40:05||"}
         << QStringList{"ledger.jsonl:1: a torn last line; kept as used: 02:4B:7D:00:40:06, 02:4B:7D:00:40:05"};
+    // Zeros where a file system lost the end of the line.
+    QTest::newRow("torn line with NUL bytes")
+        << first.left(40) + QByteArray(8, '\0') + second.mid(40, 60) + '\n' + third + '\n'
+        << QStringList{"1|salvaged|02:4B:7D:00:40:01||", "2|whole|" + e3 + "|programmed"}
+        << QStringList{"ledger.jsonl:1: not a ledger line; kept as used: 02:4B:7D:00:40:01"};
     QTest::newRow("MAC of a nested object")
         << QByteArray("{\"unit\":{\"mac\":\"02:4B:7D:00:40:07\"}}\n")
         << QStringList{"1|salvaged|02:4B:7D:00:40:07||"}
