@@ -63,7 +63,7 @@ void TestStopSignals::signalBecomesStopRequest()
         QCOMPARE(requested.last().first().toInt(), other);
         QCOMPARE(stop.caughtSignal(), signalNumber);
     }
-    QCOMPARE(currentHandler(signalNumber), earlier);
+    QVERIFY(currentHandler(signalNumber) == earlier);
 }
 
 void TestStopSignals::onlyOneAtATime()
