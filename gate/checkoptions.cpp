@@ -98,6 +98,12 @@ const char *const Epilog =
     "  the units it was needed for with its own message, also on standard\n"
     "  error, and the exit status is 74; no MAC is sent before its row is\n"
     "  committed.\n"
+    "  hvtk-check --import-ledger FILE.jsonl --ledger LEDGER reads the JSON-lines\n"
+    "  ledger of an earlier version into LEDGER once and does nothing else: each\n"
+    "  MAC in it stays used (one its unit did not take, \"failed\", as refused),\n"
+    "  each unit keeps its MAC. A line that is no whole ledger line (a torn last\n"
+    "  line) is named on standard error as FILE:LINE: ..., and every MAC that\n"
+    "  can still be read from it stays used.\n"
     "\n"
     "Record:\n"
     "  --record FILE appends one line per checked unit to FILE, created when\n"
@@ -119,6 +125,9 @@ const char *const Epilog =
     "  71  the UDP socket could not be opened\n"
     "  73  --create-ledger: the database holds a ledger already\n"
     "  74  the record file or the ledger could not be opened, read or written\n"
+    "  130 stopped by SIGINT (143: SIGTERM): nothing more was sent; each unit is\n"
+    "      reported, recorded and in the ledger with what it was sent\n"
+    "      (\"interrupted\": true, \"sent\"), not judged\n"
     "\n"
     "Examples:\n"
     "  hvtk-check 192.168.0.254\n"
@@ -160,6 +169,10 @@ QList<QCommandLineOption> options()
         {QStringLiteral("create-ledger"),
          QStringLiteral("Create the --ledger LEDGER (its file, or its tables in an existing PostgreSQL database) "
                         "and do nothing else.")},
+        {QStringLiteral("import-ledger"),
+         QStringLiteral("Read a JSON-lines ledger of an earlier version into the --ledger LEDGER once, and do "
+                        "nothing else: each MAC in it stays used, each unit keeps its MAC."),
+         QStringLiteral("FILE")},
         {QStringLiteral("station"),
          QStringLiteral("The station's name in the ledger and the records (default: the host name)."),
          QStringLiteral("NAME")},
@@ -167,6 +180,10 @@ QList<QCommandLineOption> options()
          QStringLiteral("NAME")},
         FleetCommandLine::jsonOption(texts),
         FleetCommandLine::recordOption(texts),
+        {QStringLiteral("expect"),
+         QStringLiteral("With --discover: the jig holds N units; fewer answering is exit status 2, however "
+                        "the others are judged."),
+         QStringLiteral("N")},
     };
 }
 
@@ -182,14 +199,20 @@ void describe(QCommandLineParser &parser)
                                  QStringLiteral("[ADDRESS...]"));
 }
 
-// Takes --ledger, --create-ledger, --station and
+// Takes --ledger, --create-ledger, --import-ledger, --station and
 // --operator; the usage error, or an empty text.
 QString takeLedger(const QCommandLineParser &parser, CheckOptions *options)
 {
     const bool ledger = parser.isSet(QStringLiteral("ledger"));
     options->createLedger = parser.isSet(QStringLiteral("create-ledger"));
-    if (options->createLedger && !ledger)
-        return QStringLiteral("--create-ledger needs --ledger LEDGER");
+    options->importLedger = parser.value(QStringLiteral("import-ledger"));
+    const bool import = parser.isSet(QStringLiteral("import-ledger"));
+    if ((options->createLedger || import) && !ledger)
+        return QStringLiteral("--create-ledger and --import-ledger need --ledger LEDGER");
+    if (options->createLedger && import)
+        return QStringLiteral("--create-ledger and --import-ledger are two runs");
+    if (import && options->importLedger.isEmpty())
+        return QStringLiteral("--import-ledger: the file name is empty");
     options->station = parser.isSet(QStringLiteral("station")) ? parser.value(QStringLiteral("station"))
                                                                : QSysInfo::machineHostName();
     if (options->station.isEmpty())
@@ -226,6 +249,21 @@ QString takeProgramming(const QCommandLineParser &parser, CheckOptions *options)
 bool ledgerOnly(const CheckOptions &options)
 {
     return options.createLedger || !options.importLedger.isEmpty();
+}
+
+// Takes --expect; the usage error, or an empty text.
+QString takeExpectedUnits(const QCommandLineParser &parser, CheckOptions *options)
+{
+    if (!parser.isSet(QStringLiteral("expect")))
+        return QString();
+    const QString text = parser.value(QStringLiteral("expect"));
+    bool ok = false;
+    options->expectedUnits = text.toInt(&ok);
+    if (!ok || options->expectedUnits < 1)
+        return QStringLiteral("--expect: \"%1\" is not a positive number of units").arg(text);
+    if (!options->discover)
+        return QStringLiteral("--expect is only used with --discover");
+    return QString();
 }
 
 CommandLine usageError(const QString &error)
@@ -266,6 +304,8 @@ CommandLine parse(const QStringList &arguments)
                                   .arg(text, Assembly::names().join(QStringLiteral(", "))));
     }
     error = takeLedger(parser, &options);
+    if (error.isEmpty())
+        error = takeExpectedUnits(parser, &options);
     if (error.isEmpty())
         error = takeProgramming(parser, &options);
     if (error.isEmpty())

@@ -20,6 +20,7 @@ struct CheckOptions : FleetOptions
     QString importLedger;              // --import-ledger: the JSON-lines ledger to read in, nothing else
     QString station;                   // names this station in the ledger and the records
     QString operatorName;              // who runs the station, for the records
+    int expectedUnits = 0;             // with --discover: how many units the jig holds; 0: any number
 };
 
 struct CommandLine
@@ -48,7 +49,7 @@ constexpr int RecordFailure = FleetCommandLine::RecordFailure;
 constexpr int LedgerMissing = 66;                           // no such ledger, or no ledger schema in it
 constexpr int LedgerExists = 73;                            // --create-ledger: a ledger is there already
 constexpr int LedgerFailure = FleetCommandLine::RecordFailure; // the ledger cannot be read or written
-constexpr int Interrupted = 130;                            // SIGINT
+constexpr int Interrupted = 130;                            // SIGINT (StopSignals::exitStatus)
 constexpr int Terminated = 143;                             // SIGTERM
 
 } // namespace CheckCommandLine

@@ -192,6 +192,15 @@ QString claimedLine(const UnitCheck &unit)
     return unit.address().toString() + QStringLiteral("  Programmed by station %1.\n").arg(unit.claimedBy());
 }
 
+QString missingUnitsLine(const std::vector<UnitCheck> &units, int expectedUnits)
+{
+    const int answered =
+        int(std::count_if(units.begin(), units.end(), [](const UnitCheck &unit) { return unit.answered(); }));
+    if (answered >= expectedUnits)
+        return QString();
+    return QStringLiteral("%1 of the %2 units expected answered (--expect %2)").arg(answered).arg(expectedUnits);
+}
+
 int exitStatus(const std::vector<UnitCheck> &units)
 {
     if (units.empty())

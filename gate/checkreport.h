@@ -29,6 +29,9 @@ QByteArray recordLine(const UnitCheck &unit);
 Ledger::Record ledgerRecord(const UnitCheck &unit, const QDateTime &now);
 // "ADDRESS  Programmed by station NAME.": a unit another station's run claimed.
 QString claimedLine(const UnitCheck &unit);
+// How many units answered; with --expect N and fewer than N of them, the
+// line for standard error that says so, else an empty text.
+QString missingUnitsLine(const std::vector<UnitCheck> &units, int expectedUnits);
 
 // 0 all ready, 1 all answered but not all ready, 2 a unit did not answer
 // (or there is no unit at all).

@@ -2,9 +2,11 @@
 #include "gate/checkoptions.h"
 #include "gate/checkreport.h"
 #include "gate/checkrun.h"
+#include "gate/ledgerimport.h"
 #include "gate/ledgerstart.h"
 #include "fleet/programoutput.h"
 #include "fleet/recordfile.h"
+#include "fleet/stopsignals.h"
 
 #include "programversion.h"
 
@@ -49,6 +51,16 @@ int main(int argc, char *argv[])
         return status;
     }
 
+    if (!options.importLedger.isEmpty()) {
+        QString report;
+        QStringList errors;
+        const int status = LedgerImport::run(options, &report, &errors);
+        for (const QString &line : errors)
+            printError(line);
+        printOut(report.toUtf8());
+        return status;
+    }
+
     LedgerConnection connection;
     std::unique_ptr<Ledger> ledger;
     if (!options.ledgerFile.isEmpty()) {
@@ -68,6 +80,10 @@ int main(int argc, char *argv[])
 
     CheckRun run(options, ledger.get());
     QObject::connect(&run, &CheckRun::finished, &app, &QCoreApplication::quit, Qt::QueuedConnection);
+    // SIGINT, SIGTERM: nothing more is sent; every unit is reported, recorded
+    // and written to the ledger with what it was sent.
+    StopSignals stop;
+    QObject::connect(&stop, &StopSignals::stopRequested, &run, &CheckRun::interrupt);
     if (!run.start(&error)) {
         printError(QStringLiteral("cannot open a UDP socket: ") + error);
         return CheckCommandLine::SocketFailure;
@@ -93,6 +109,14 @@ int main(int argc, char *argv[])
     int status = CheckReport::exitStatus(units);
     if (options.discover && units.empty() && !run.claimedElsewhere().empty())
         status = CheckCommandLine::AllReady; // every unit was another station's
+    // Units another station's run claimed answered too.
+    std::vector<UnitCheck> seen = units;
+    seen.insert(seen.end(), run.claimedElsewhere().begin(), run.claimedElsewhere().end());
+    const QString missing = CheckReport::missingUnitsLine(seen, options.expectedUnits);
+    if (!missing.isEmpty()) {
+        printError(missing);
+        status = CheckCommandLine::NoAnswer;
+    }
     for (const UnitCheck &unit : units) {
         if (record.isOpen() && !record.append(CheckReport::recordLine(unit), &error)) {
             printError(error);
@@ -105,5 +129,7 @@ int main(int argc, char *argv[])
             printError(failure);
         status = CheckCommandLine::LedgerFailure;
     }
+    if (stop.caughtSignal() != 0)
+        status = StopSignals::exitStatus(stop.caughtSignal());
     return status;
 }

@@ -75,6 +75,9 @@ private slots:
     void uniqueAndRecorded();
     void refusedAndUnreadMacs_data();
     void refusedAndUnreadMacs();
+    void importOldLedger_data();
+    void importOldLedger();
+    void stoppedBySignal();
     void fullDisk();
     void serverStoppedMidRun();
 
@@ -324,6 +327,103 @@ void TestLedger::refusedAndUnreadMacs()
     QCOMPARE(rows[3]["read"].toBool(), false);
     QCOMPARE(rows[3]["danteMac"].toString(), unread);
     QCOMPARE(rows[4]["danteMac"].toString(), unread);
+}
+
+void TestLedger::importOldLedger_data()
+{
+    addKinds();
+}
+
+// A JSON-lines ledger of the earlier version, its last line torn by a power
+// cut: every MAC it names stays used, the unit of a "programmed" line keeps
+// its MAC, a MAC its unit refused stays refused; a second import adds nothing.
+void TestLedger::importOldLedger()
+{
+    QFETCH(QString, kind);
+    const QString ledger = ledgerOf(kind);
+    if (ledger.isEmpty())
+        QSKIP("no ledger of this kind here");
+    SimulatorThread sim;
+    QVERIFY(LineUnits::add(sim, {"192.168.0.61:HV4K wrong-control-mac", "192.168.0.62:HV4K wrong-control-mac"}));
+    QString danteOf61;
+    QVERIFY(sim.withUnit(QHostAddress("192.168.0.61"), [&](SimulatedUnit &u) { danteOf61 = u.status().danteMacText; }));
+    const QByteArray old =
+        R"({"time":"2026-11-02T08:00:00.000Z","mac":"02:4B:7D:00:30:00","danteMac":")" + danteOf61.toLatin1()
+        + R"(","address":"192.168.0.61","model":"HV4K","station":"old","outcome":"programmed"})" "\n"
+        R"({"time":"2026-11-02T08:01:00.000Z","mac":"02:4B:7D:00:30:01","danteMac":"00:1D:C1:07:00:99","address":"192.168.0.9","model":"HV4K","station":"old","outcome":"programmed"})" "\n"
+        R"({"time":"2026-11-02T08:01:02.000Z","mac":"02:4B:7D:00:30:01","danteMac":"00:1D:C1:07:00:99","address":"192.168.0.9","model":"HV4K","station":"old","outcome":"failed","reason":"Status: Failed [E16]"})" "\n"
+        R"({"time":"2026-11-02T08:02:00.000Z","mac":"02:4B:7D:00:30:02","danteMac":"00:1D:C1:0)";
+    const QString file = writeFile(m_fixture.folder().filePath(kind + ".jsonl"), old);
+
+    const ProgramRun imported = runCheck({"--import-ledger", file, "--ledger", ledger});
+    QCOMPARE(imported.exitCode, 0);
+    QVERIFY2(imported.err.startsWith("hvtk-check: " + file.toUtf8() + ":4: ") && imported.err.count('\n') == 1,
+             imported.err.constData());
+    QCOMPARE(imported.out, file.toUtf8() + ": 3 MAC(s) read, 3 new in " + ledger.toUtf8() + "\n");
+    const QList<QJsonObject> rows = LedgerRows::issued(ledger);
+    QCOMPARE(macsOf(rows), (QStringList{"02:4B:7D:00:30:00", "02:4B:7D:00:30:01", "02:4B:7D:00:30:02"}));
+    QCOMPARE(rows[0]["outcome"].toString(), QStringLiteral("imported"));
+    QCOMPARE(rows[0]["danteMac"].toString(), danteOf61);
+    QCOMPARE(rows[0]["read"].toBool(), true);
+    QCOMPARE(rows[1]["outcome"].toString(), QStringLiteral("refused"));
+    QCOMPARE(rows[2]["outcome"].toString(), QStringLiteral("imported"));
+    const ProgramRun again = runCheck({"--import-ledger", file, "--ledger", ledger});
+    QCOMPARE(again.exitCode, 0);
+    QVERIFY2(again.out.endsWith(": 3 MAC(s) read, 0 new in " + ledger.toUtf8() + "\n"), again.out.constData());
+
+    // .61 gets its MAC again; .62 the first MAC the old ledger did not name.
+    const ProgramRun programmed = runCheck({"--program", "--assembly", "HV4K", "--mac-pool", m_pool, "--ledger",
+                                            ledger, "192.168.0.61", "192.168.0.62"});
+    QCOMPARE(programmed.exitCode, 0);
+    QCOMPARE(LineUnits::controlMac(sim, QHostAddress("192.168.0.61")), QStringLiteral("02:4B:7D:00:30:00"));
+    QCOMPARE(LineUnits::controlMac(sim, QHostAddress("192.168.0.62")), QStringLiteral("02:4B:7D:00:30:03"));
+    QCOMPARE(LedgerRows::issued(ledger).size(), 4);
+}
+
+// SIGTERM in the middle of a run: nothing more is sent; the unit waiting out
+// its restart pause is reported, recorded and in the ledger as not judged,
+// with what it was sent; exit 143.
+void TestLedger::stoppedBySignal()
+{
+    const QString ledger = ledgerOf("sqlite");
+    QVERIFY(!ledger.isEmpty());
+    SimulatorThread sim;
+    QVERIFY(LineUnits::add(sim, {"192.168.0.71:HV32K wrong-control-mac", "192.168.0.72:HV4K wrong-control-mac"}));
+    const QString record = m_fixture.folder().filePath("stopped.jsonl");
+    QProcess process;
+    process.start(Program, {"--program", "--assembly", "HV4K", "--mac-pool", m_pool, "--ledger", ledger, "--json",
+                            "--record", record, "192.168.0.71", "192.168.0.72"});
+    QVERIFY(process.waitForStarted());
+    QTRY_VERIFY_WITH_TIMEOUT(!LineUnits::commandsTo(sim.log(), QHostAddress("192.168.0.71")).isEmpty()
+                                 && LineUnits::macsSent(sim.log()).contains("192.168.0.72"),
+                             10000);
+    QTest::qWait(500);
+    process.terminate();
+    const QDateTime stoppedAt = QDateTime::currentDateTimeUtc();
+    QVERIFY(process.waitForFinished(5000));
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(process.exitCode(), 143);
+    for (const SimDatagram &d : sim.log())
+        QVERIFY2(d.direction != SimDatagram::In || d.time < stoppedAt.addMSecs(100), d.data.constData());
+
+    const QJsonArray units = QJsonDocument::fromJson(process.readAllStandardOutput())["units"].toArray();
+    QCOMPARE(units.size(), 2);
+    const QJsonObject stopped = unitNamed(units, "192.168.0.71");
+    QCOMPARE(stopped["interrupted"].toBool(), true);
+    QCOMPARE(stopped["ready"].toBool(), false);
+    QCOMPARE(stopped["sent"].toObject(), (QJsonObject{{"assembly", "HV4K"}}));
+    QCOMPARE(stopped["programmed"].toObject(), (QJsonObject{{"assembly", "HV4K"}}));
+    const QList<QJsonObject> rows = LedgerRows::records(ledger);
+    QCOMPARE(rows.size(), 2);
+    QFile lines(record);
+    QVERIFY(lines.open(QIODevice::ReadOnly));
+    QCOMPARE(lines.readAll().count('\n'), 2);
+    for (const QJsonObject &row : rows) {
+        QJsonObject recorded = row["record"].toObject();
+        recorded.remove("time");
+        QCOMPARE(recorded, unitNamed(units, row["address"].toString()));
+    }
+    QCOMPARE(LedgerRows::count(ledger, "unit_claims"), 0);
 }
 
 // The ledger on a full file system: the units that needed a MAC fail with

@@ -69,9 +69,13 @@ QList<QJsonObject> rows(const QString &ledger, const QString &statement)
 
 QList<QJsonObject> issued(const QString &ledger)
 {
-    return rows(ledger, QStringLiteral("SELECT mac, dante_mac AS \"danteMac\", dante_mac_read = 1 AS \"read\", "
+    QList<QJsonObject> result = rows(ledger, QStringLiteral("SELECT mac, dante_mac AS \"danteMac\", dante_mac_read = 1 AS \"read\", "
                                        "address, model, station, run_id AS \"runId\", outcome, reason "
                                        "FROM issued_macs ORDER BY id"));
+    // SQLite gives the comparison as 0 or 1, PostgreSQL as a boolean.
+    for (QJsonObject &row : result)
+        row.insert(QStringLiteral("read"), row.value(QStringLiteral("read")).toVariant().toBool());
+    return result;
 }
 
 QList<QJsonObject> records(const QString &ledger)
