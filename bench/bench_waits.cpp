@@ -10,6 +10,8 @@
 #include "support/simulatorthread.h"
 #include "support/windowprobe.h"
 
+#include "app/windowports.h"
+
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -47,38 +49,39 @@ bool runUntil(Condition done, int ms)
     return done();
 }
 
-int requestsFromWindow(const QList<SimDatagram> &log)
+// The milliseconds from the unit's answer to `command` in `log` to the next
+// request of the poll channel it received after that answer (the scan's
+// broadcasts come from another port); -1 while there is none.
+qint64 ackToNextRequest(const QList<SimDatagram> &log, const QByteArray &command)
 {
-    return int(std::count_if(log.begin(), log.end(), [](const SimDatagram &d) {
-        return d.direction == SimDatagram::In && d.unitAddress == Unit;
-    }));
+    bool commanded = false;
+    qint64 acknowledged = -1;
+    for (const SimDatagram &d : log) {
+        if (d.unitAddress != Unit || d.peerPort != WindowPorts::UnicastPort)
+            continue;
+        if (d.direction == SimDatagram::In && d.data == command && !commanded)
+            commanded = true;
+        else if (d.direction == SimDatagram::Out && commanded && acknowledged < 0)
+            acknowledged = d.elapsedMs;
+        else if (d.direction == SimDatagram::In && acknowledged >= 0)
+            return d.elapsedMs - acknowledged;
+    }
+    return -1;
 }
 
 // Sends `command` with `flag` and returns the milliseconds from the unit's
 // acknowledgement to the next request it received; -1 when either is missing.
 qint64 measureWait(SimulatorThread &sim, WindowProbe &probe, const QByteArray &command, int flag, int waitMs)
 {
-    if (!runUntil([&] { return probe.online(); }, 5000))
+    if (!runUntil([&] { return probe.online(); }, 5000)) {
+        out() << "the window is not online with " << probe.ui().m_txtIP->text() << "\n";
         return -1;
-    runFor(500); // between two polls
+    }
     sim.clearLog();
     probe.sendCommand(Unit, command, QStringLiteral("Status: Sending..."), flag);
-    const auto sawNextPoll = [&] {
-        const QList<SimDatagram> log = sim.log();
-        return requestsFromWindow(log) >= 2; // the command, then the poll after the wait
-    };
-    if (!runUntil(sawNextPoll, waitMs + 5000))
-        return -1;
-    qint64 acknowledged = -1;
-    for (const SimDatagram &d : sim.log()) {
-        if (d.unitAddress != Unit)
-            continue;
-        if (d.direction == SimDatagram::Out && acknowledged < 0)
-            acknowledged = d.elapsedMs;
-        else if (d.direction == SimDatagram::In && acknowledged >= 0)
-            return d.elapsedMs - acknowledged;
-    }
-    return -1;
+    qint64 wait = -1;
+    runUntil([&] { return (wait = ackToNextRequest(sim.log(), command)) >= 0; }, waitMs + 5000);
+    return wait;
 }
 
 void report(const char *what, QList<qint64> waits, int floorMs)
