@@ -47,21 +47,25 @@ int printReport(const CheckOptions &options)
     }
     QString error;
     std::vector<YieldReport::Verdict> verdicts;
+    YieldReport::MacsLeft macs;
     {
         QSqlDatabase database = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("report"));
         database.setDatabaseName(options.ledgerFile);
         database.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
         if (!database.open())
             error = database.lastError().text();
-        else
-            YieldReport::readVerdicts(database, options.reportPeriod, &verdicts, &error);
+        else if (YieldReport::readVerdicts(database, options.reportPeriod, &verdicts, &error)
+                 && !options.macPool.ranges().empty())
+            YieldReport::readMacsLeft(database, options.macPool, &macs, &error);
     }
     QSqlDatabase::removeDatabase(QStringLiteral("report"));
     if (!error.isEmpty()) {
         printError(QStringLiteral("%1: %2").arg(options.ledgerFile, error));
         return CheckCommandLine::RecordFailure;
     }
-    const YieldReport::Report report = YieldReport::compute(verdicts, options.reportPeriod);
+    YieldReport::Report report = YieldReport::compute(verdicts, options.reportPeriod);
+    if (!options.macPool.ranges().empty())
+        report.macs = macs;
     printOut(options.json ? YieldReport::json(report) : YieldReport::text(report).toUtf8());
     if (!options.chartFile.isEmpty() && !YieldChart::write(report, options.chartFile, &error)) {
         printError(error);

@@ -233,6 +233,27 @@ bool readVerdicts(const QSqlDatabase &database, const Period &period, std::vecto
     return true;
 }
 
+bool readMacsLeft(const QSqlDatabase &database, const MacPool &pool, MacsLeft *macs, QString *error)
+{
+    QSqlQuery query(database);
+    query.setForwardOnly(true);
+    if (!query.exec(QStringLiteral("SELECT mac FROM issued_macs"))) {
+        *error = query.lastError().text();
+        return false;
+    }
+    macs->listed = pool.size();
+    macs->left = macs->listed;
+    while (query.next()) {
+        const std::optional<quint64> mac = MacText::parse(query.value(0).toString());
+        macs->left -= mac && pool.contains(*mac);
+    }
+    if (query.lastError().isValid()) {
+        *error = query.lastError().text();
+        return false;
+    }
+    return true;
+}
+
 QString text(const Report &report)
 {
     const Period &period = report.period;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "gate/macpool.h"
+
 #include <QByteArray>
 #include <QDate>
 #include <QDateTime>
@@ -83,6 +85,10 @@ Report compute(std::vector<Verdict> verdicts, const Period &period);
 // the database's own message in `error`.
 bool readVerdicts(const QSqlDatabase &database, const Period &period, std::vector<Verdict> *verdicts,
                   QString *error);
+
+// How many MACs of `pool` the ledger has not handed out (issued_macs); false
+// with the database's own message in `error`.
+bool readMacsLeft(const QSqlDatabase &database, const MacPool &pool, MacsLeft *macs, QString *error);
 
 // The text hvtk-check --report prints, and its --json document.
 QString text(const Report &report);

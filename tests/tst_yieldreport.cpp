@@ -86,6 +86,13 @@ const char *const RecordsTable = R"(CREATE TABLE unit_records (
   programming_failure TEXT NOT NULL DEFAULT '',
   record TEXT NOT NULL))";
 
+// The MACs the ledger handed out: four of the master list, one of another.
+const char *const IssuedMacs[] = {
+    "CREATE TABLE issued_macs (id INTEGER PRIMARY KEY, mac TEXT NOT NULL UNIQUE)",
+    "INSERT INTO issued_macs (mac) VALUES ('02:4B:7D:00:00:00'), ('02:4B:7D:00:00:01'), ('02:4B:7D:00:00:0F'), "
+    "('02:4B:7D:00:00:08'), ('02:4B:7D:00:01:00')",
+};
+
 // Writes the rows into a new ledger at `path`, in a shuffled order: the
 // report goes by the time judged, not by the row's place.
 QString writeLedger(const QString &path, const QList<Row> &rows)
@@ -95,7 +102,8 @@ QString writeLedger(const QString &path, const QList<Row> &rows)
         QSqlDatabase database = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("fixture"));
         database.setDatabaseName(path);
         QSqlQuery query(database);
-        if (!database.open() || !query.exec(QLatin1String(RecordsTable)))
+        if (!database.open() || !query.exec(QLatin1String(RecordsTable)) || !query.exec(QLatin1String(IssuedMacs[0]))
+            || !query.exec(QLatin1String(IssuedMacs[1])))
             error = database.lastError().text() + query.lastError().text();
         for (int i = 0; error.isEmpty() && i < rows.size(); ++i) {
             const Row &row = rows[(i * 7) % rows.size()];
@@ -165,7 +173,12 @@ void TestYieldReport::initTestCase()
 
 void TestYieldReport::reportText()
 {
-    const Run run = runCheck({"--report", "--ledger", m_ledger, "--since", "2026-12-07", "--until", "2026-12-08"});
+    const QString pool = m_dir.filePath(QStringLiteral("macs"));
+    QFile list(pool);
+    QVERIFY(list.open(QIODevice::WriteOnly) && list.write("02:4B:7D:00:00:00-02:4B:7D:00:00:0F\n") > 0);
+    list.close();
+    const Run run = runCheck(
+        {"--report", "--ledger", m_ledger, "--since", "2026-12-07", "--until", "2026-12-08", "--mac-pool", pool});
     QCOMPARE(run.err, QByteArray());
     QCOMPARE(run.exitCode, 0);
     const QString expected = QStringLiteral(
@@ -216,7 +229,9 @@ void TestYieldReport::reportText()
         "       2  -ALL DIP SWITCHES MUST BE SET TO OFF (UP).\n"
         "       1  -PROGRAMMED AS HV4; THIS LINE BUILDS HV4K.\n"
         "  Programming failures:\n"
-        "       1  master list exhausted\n");
+        "       1  master list exhausted\n"
+        "\n"
+        "MACs left in the master list: 12 of 16 (75.0 %)\n");
     QCOMPARE(QString::fromUtf8(run.out), expected);
 }
 
