@@ -33,12 +33,16 @@ bool write(const YieldReport::Report &report, const QString &path, QString *erro
     for (const YieldReport::Group &day : report.days) {
         *firstPass << yieldPercent(day.firstPassReady, day.units);
         *final << yieldPercent(day.finalReady, day.units);
-        days << QStringLiteral("%1\n%2 unit(s)").arg(day.day.toString(Qt::ISODate)).arg(day.units);
+        days << day.day.toString(Qt::ISODate);
     }
     auto *series = new QBarSeries;
     series->append(firstPass);
     series->append(final);
+    series->setBarWidth(0.8);
     series->setLabelsVisible(true);
+    series->setLabelsPosition(QAbstractBarSeries::LabelsOutsideEnd);
+    for (QBarSet *set : {firstPass, final})
+        set->setLabelColor(Qt::black);
     series->setLabelsFormat(QStringLiteral("@value %"));
     series->setLabelsPrecision(3);
 
@@ -51,11 +55,16 @@ bool write(const YieldReport::Report &report, const QString &path, QString *erro
     chart->setAnimationOptions(QChart::NoAnimation);
     auto *dayAxis = new QBarCategoryAxis;
     dayAxis->append(days);
+    if (days.size() > 6)
+        dayAxis->setLabelsAngle(-60);
     chart->addAxis(dayAxis, Qt::AlignBottom);
     series->attachAxis(dayAxis);
     auto *yieldAxis = new QValueAxis;
-    yieldAxis->setRange(0, 100);
-    yieldAxis->setTickCount(6);
+    // Room above 100 % for the bars' labels; the ticks stop at 100 %.
+    yieldAxis->setRange(0, 108);
+    yieldAxis->setTickType(QValueAxis::TicksDynamic);
+    yieldAxis->setTickAnchor(0);
+    yieldAxis->setTickInterval(20);
     yieldAxis->setLabelFormat(QStringLiteral("%d %"));
     chart->addAxis(yieldAxis, Qt::AlignLeft);
     series->attachAxis(yieldAxis);
