@@ -2,6 +2,7 @@
 
 #include "fleet/fleetoptions.h"
 #include "gate/macpool.h"
+#include "gate/yieldreport.h"
 #include "monitor/assemblyprofiles.h"
 
 #include <QString>
@@ -21,6 +22,9 @@ struct CheckOptions : FleetOptions
     QString station;                   // names this station in the ledger and the records
     QString operatorName;              // who runs the station, for the records
     int expectedUnits = 0;             // with --discover: how many units the jig holds; 0: any number
+    bool report = false;               // --report: print the line's yield from the ledger, check nothing
+    YieldReport::Period reportPeriod;  // --since, --until
+    QString chartFile;                 // --chart: the yield chart's PNG; empty: none
 };
 
 struct CommandLine
@@ -44,9 +48,10 @@ constexpr int AllReady = 0;
 constexpr int NotReady = 1;
 constexpr int NoAnswer = 2;
 constexpr int Usage = FleetCommandLine::Usage;
+constexpr int NoLedger = 66;
 constexpr int SocketFailure = FleetCommandLine::SocketFailure;
 constexpr int RecordFailure = FleetCommandLine::RecordFailure;
-constexpr int LedgerMissing = 66;                           // no such ledger, or no ledger schema in it
+constexpr int LedgerMissing = NoLedger;                     // no such ledger, or no ledger schema in it
 constexpr int LedgerExists = 73;                            // --create-ledger: a ledger is there already
 constexpr int LedgerFailure = FleetCommandLine::RecordFailure; // the ledger cannot be read or written
 constexpr int Interrupted = 130;                            // SIGINT (StopSignals::exitStatus)

@@ -4,24 +4,80 @@
 #include "gate/checkrun.h"
 #include "gate/ledgerimport.h"
 #include "gate/ledgerstart.h"
+#include "gate/yieldchart.h"
+#include "gate/yieldreport.h"
 #include "fleet/programoutput.h"
 #include "fleet/recordfile.h"
 #include "fleet/stopsignals.h"
 
 #include "programversion.h"
 
-#include <QCoreApplication>
+#include <QApplication>
+#include <QFile>
+#include <QSqlDatabase>
+#include <QSqlError>
+
+#include <memory>
 
 namespace {
 
 using ProgramOutput::printError;
 using ProgramOutput::printOut;
 
+// --chart draws with Qt Charts, which needs a QApplication: offscreen unless
+// a platform is chosen.
+std::unique_ptr<QCoreApplication> makeApplication(int &argc, char *argv[])
+{
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray argument(argv[i]);
+        if (argument == "--chart" || argument == "-chart" || argument.startsWith("--chart=")
+            || argument.startsWith("-chart=")) {
+            if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+                qputenv("QT_QPA_PLATFORM", "offscreen");
+            return std::make_unique<QApplication>(argc, argv);
+        }
+    }
+    return std::make_unique<QCoreApplication>(argc, argv);
+}
+
+// --report: the yield from the ledger's records.
+int printReport(const CheckOptions &options)
+{
+    QString error;
+    std::vector<YieldReport::Verdict> verdicts;
+    YieldReport::MacsLeft macs;
+    {
+        LedgerConnection connection;
+        const LedgerConnection::Status status = connection.open(options.ledgerFile, &error);
+        if (status != LedgerConnection::Status::Open) {
+            printError(error);
+            return LedgerStart::exitStatus(status);
+        }
+        const QSqlDatabase database = connection.database();
+        if (YieldReport::readVerdicts(database, options.reportPeriod, &verdicts, &error)
+            && !options.macPool.ranges().empty())
+            YieldReport::readMacsLeft(database, options.macPool, &macs, &error);
+    }
+    if (!error.isEmpty()) {
+        printError(QStringLiteral("%1: %2").arg(options.ledgerFile, error));
+        return CheckCommandLine::RecordFailure;
+    }
+    YieldReport::Report report = YieldReport::compute(verdicts, options.reportPeriod);
+    if (!options.macPool.ranges().empty())
+        report.macs = macs;
+    printOut(options.json ? YieldReport::json(report) : YieldReport::text(report).toUtf8());
+    if (!options.chartFile.isEmpty() && !YieldChart::write(report, options.chartFile, &error)) {
+        printError(error);
+        return CheckCommandLine::RecordFailure;
+    }
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
 {
-    QCoreApplication app(argc, argv);
+    const std::unique_ptr<QCoreApplication> app = makeApplication(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("hvtk-check"));
     QCoreApplication::setApplicationVersion(QString::fromLatin1(ProgramVersion));
 
@@ -40,6 +96,8 @@ int main(int argc, char *argv[])
         break;
     }
     const CheckOptions &options = line.options;
+    if (options.report)
+        return printReport(options);
 
     QString error;
     if (options.createLedger) {
@@ -79,7 +137,7 @@ int main(int argc, char *argv[])
     }
 
     CheckRun run(options, ledger.get());
-    QObject::connect(&run, &CheckRun::finished, &app, &QCoreApplication::quit, Qt::QueuedConnection);
+    QObject::connect(&run, &CheckRun::finished, app.get(), &QCoreApplication::quit, Qt::QueuedConnection);
     // SIGINT, SIGTERM: nothing more is sent; every unit is reported, recorded
     // and written to the ledger with what it was sent.
     StopSignals stop;
@@ -88,7 +146,7 @@ int main(int argc, char *argv[])
         printError(QStringLiteral("cannot open a UDP socket: ") + error);
         return CheckCommandLine::SocketFailure;
     }
-    app.exec();
+    app->exec();
 
     const std::vector<UnitCheck> &units = run.units();
     if (options.json) {
