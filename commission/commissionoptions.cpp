@@ -94,6 +94,16 @@ QList<QCommandLineOption> options()
         {QStringLiteral("apply"), QStringLiteral("Push the plan to every unit that differs from it, then verify.")},
         {QStringLiteral("template"),
          QStringLiteral("Write the plan of the units found to standard output instead.")},
+        {QStringLiteral("output"),
+         QStringLiteral("With --template: write the plan to FILE instead, and only when a unit answered."),
+         QStringLiteral("FILE")},
+        {QStringLiteral("revert"),
+         QStringLiteral("Plan every unit a run of RECORD pushed to back to its fields before that run."),
+         QStringLiteral("RECORD")},
+        {QStringLiteral("run"), QStringLiteral("With --revert: the run to undo (default: the record's last --apply)."),
+         QStringLiteral("ID")},
+        {QStringLiteral("station"),
+         QStringLiteral("Name this workstation in the record (default: its host name)."), QStringLiteral("NAME")},
         FleetCommandLine::discoverOption(texts),
         FleetCommandLine::maskOption(),
         FleetCommandLine::timeoutOption(texts),
@@ -109,7 +119,7 @@ void describe(QCommandLineParser &parser)
     parser.addHelpOption();
     parser.addVersionOption();
     parser.addOptions(options());
-    parser.addPositionalArgument(QStringLiteral("PLAN"), QStringLiteral("The plan, a CSV file (not with --template)."),
+    parser.addPositionalArgument(QStringLiteral("PLAN"), QStringLiteral("The plan, a CSV file (not with --template or --revert)."),
                                  QStringLiteral("[PLAN]"));
     parser.addPositionalArgument(QStringLiteral("ADDRESS"),
                                  QStringLiteral("IPv4 address of a unit; several may be named."),
@@ -145,6 +155,22 @@ Parsed parse(const QStringList &arguments)
     options.writeTemplate = parser.isSet(QStringLiteral("template"));
     options.apply = parser.isSet(QStringLiteral("apply"));
     QStringList addresses = parser.positionalArguments();
+    options.outputFile = parser.value(QStringLiteral("output"));
+    options.revertRecord = parser.value(QStringLiteral("revert"));
+    options.revertRun = parser.value(QStringLiteral("run"));
+    options.station = parser.value(QStringLiteral("station"));
+    for (const QString &option : {QStringLiteral("output"), QStringLiteral("revert"), QStringLiteral("run"),
+                                  QStringLiteral("station")}) {
+        if (parser.isSet(option) && parser.value(option).isEmpty())
+            return usageError(QStringLiteral("--%1: the value is empty").arg(option));
+    }
+    if (parser.isSet(QStringLiteral("output")) && !options.writeTemplate)
+        return usageError(QStringLiteral("--output goes with --template only"));
+    if (parser.isSet(QStringLiteral("run")) && !parser.isSet(QStringLiteral("revert")))
+        return usageError(QStringLiteral("--run goes with --revert only"));
+    if (options.writeTemplate && parser.isSet(QStringLiteral("revert")))
+        return usageError(QStringLiteral("--template writes a plan: --revert does not go with it"));
+    const bool reverting = parser.isSet(QStringLiteral("revert"));
     if (options.writeTemplate) {
         for (const QString &option : {QStringLiteral("apply"), QStringLiteral("json"), QStringLiteral("record")}) {
             if (parser.isSet(option))
@@ -154,7 +180,7 @@ Parsed parse(const QStringList &arguments)
         if (!addresses.isEmpty() && !FleetCommandLine::parseIPv4(addresses.first(), &address))
             return usageError(QStringLiteral("--template writes a plan: \"%1\" is not an IPv4 address")
                                   .arg(addresses.first()));
-    } else {
+    } else if (!reverting) {
         if (addresses.isEmpty())
             return usageError(QStringLiteral("no PLAN given"));
         options.planFile = addresses.takeFirst();
@@ -164,7 +190,8 @@ Parsed parse(const QStringList &arguments)
     QString error = FleetCommandLine::takeTargets(addresses, parser, &options);
     if (error.isEmpty())
         error = FleetCommandLine::takeOutputs(parser, &options);
-    if (error.isEmpty())
+    // A revert names the units its record pushed to.
+    if (error.isEmpty() && !reverting)
         error = FleetCommandLine::requireUnits(options);
     if (!error.isEmpty())
         return usageError(error);
