@@ -159,8 +159,8 @@ const char *const Epilog =
 QList<QCommandLineOption> options()
 {
     FleetCommandLine::OptionTexts texts;
-    texts.discover = QStringLiteral("Broadcast the version query on this workstation's subnet under the discovery "
-                                    "mask and check every unit that answers (besides any ADDRESS named).");
+    texts.discover = QStringLiteral("Broadcast the version query on each of this workstation's subnets under the "
+                                    "discovery mask and check every unit that answers (besides any ADDRESS named).");
     texts.timeout = QStringLiteral("Give each unit at most SECONDS to settle (default 5; fractions allowed).");
     return {
         FleetCommandLine::discoverOption(texts),

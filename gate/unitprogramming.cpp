@@ -153,7 +153,7 @@ void UnitProgramming::sendCommand(const QByteArray &command, qint64 nowMs)
 void UnitProgramming::acknowledged(const QString &code, qint64 nowMs)
 {
     if (!ResultCodes::isSuccess(code)) {
-        const QString reason = ResultCodes::failureStatus(code, ResultCodes::failureText(code));
+        const QString reason = ResultCodes::refusal(code);
         // A refused MAC is never handed out again, to this unit or another.
         if (!m_macGiven.isEmpty())
             m_line.ledger->markRefused(m_macGiven, reason);

@@ -583,12 +583,12 @@ void TestCheck::programSharedLedger()
     QCOMPARE(refusedUnit["ready"].toBool(), false);
     QCOMPARE(refusedUnit["programmed"].toObject(), QJsonObject());
     QCOMPARE(refusedUnit["programmingFailure"].toString(),
-             QStringLiteral("MAC 02:4B:7D:00:20:10: Status: Failed [E16: Invalid MAC (mismatch in Vendor range)]"));
+             QStringLiteral("MAC 02:4B:7D:00:20:10: E16: Invalid MAC (mismatch in Vendor range)"));
     lines = ledgerRows(ledger);
     QCOMPARE(lines.size(), 9);
     QCOMPARE(lines[8]["mac"].toString(), QStringLiteral("02:4B:7D:00:20:10"));
     QCOMPARE(lines[8]["outcome"].toString(), QStringLiteral("refused"));
-    QCOMPARE(lines[8]["reason"].toString(), QStringLiteral("Status: Failed [E16: Invalid MAC (mismatch in Vendor range)]"));
+    QCOMPARE(lines[8]["reason"].toString(), QStringLiteral("E16: Invalid MAC (mismatch in Vendor range)"));
 
     // One MAC left for two units: one gets it, the other fails, exit 1.
     const Run last = runCheck(program + QStringList{"192.168.0.52", "192.168.0.53"});

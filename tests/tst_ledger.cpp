@@ -323,7 +323,7 @@ void TestLedger::refusedAndUnreadMacs()
     QCOMPARE(rows[0]["outcome"].toString(), QStringLiteral("refused"));
     QCOMPARE(rows[1]["outcome"].toString(), QStringLiteral("refused"));
     QCOMPARE(rows[1]["reason"].toString(),
-             QStringLiteral("Status: Failed [E16: Invalid MAC (mismatch in Vendor range)]"));
+             QStringLiteral("E16: Invalid MAC (mismatch in Vendor range)"));
     QCOMPARE(rows[3]["read"].toBool(), false);
     QCOMPARE(rows[3]["danteMac"].toString(), unread);
     QCOMPARE(rows[4]["danteMac"].toString(), unread);
