@@ -2,6 +2,8 @@
 // models, units that failed their first verdict and passed their last (or
 // the other way round), rows at the very edges of a day, the period's
 // bounds, the JSON figures, the chart, and what is refused.
+#include "support/programrun.h"
+
 #include <QtSql>
 #include <QtTest>
 
@@ -12,31 +14,11 @@ const QString Dip = QStringLiteral("-ALL DIP SWITCHES MUST BE SET TO OFF (UP).")
 const QString Led = QStringLiteral("-LED INTENSITY NOT AT 100%");
 const QString Model = QStringLiteral("-PROGRAMMED AS HV4; THIS LINE BUILDS HV4K.");
 
-struct Run
-{
-    int exitCode = -1;
-    QByteArray out;
-    QByteArray err;
-};
+using Run = ProgramRun;
 
 Run runCheck(const QStringList &arguments)
 {
-    QProcess process;
-    // A line PC's session has a runtime folder; without one Qt says so on stderr.
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    if (!environment.contains(QStringLiteral("XDG_RUNTIME_DIR"))) {
-        static QTemporaryDir runtime;
-        QFile::setPermissions(runtime.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
-    }
-    process.setProcessEnvironment(environment);
-    process.start(Program, arguments);
-    Run run;
-    if (process.waitForFinished(30000) && process.exitStatus() == QProcess::NormalExit)
-        run.exitCode = process.exitCode();
-    run.out = process.readAllStandardOutput();
-    run.err = process.readAllStandardError();
-    return run;
+    return runProgram(Program, arguments, 30000);
 }
 
 struct Row
@@ -166,6 +148,13 @@ private:
 void TestYieldReport::initTestCase()
 {
     QVERIFY(m_dir.isValid());
+    // A line PC's session has a runtime folder; without one Qt says so on stderr.
+    if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) {
+        const QString runtime = m_dir.filePath(QStringLiteral("runtime"));
+        QVERIFY(QDir().mkdir(runtime));
+        QVERIFY(QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime));
+    }
     m_ledger = m_dir.filePath(QStringLiteral("line3.db"));
     const QString error = writeLedger(m_ledger, Rows);
     QVERIFY2(error.isEmpty(), qPrintable(error));
