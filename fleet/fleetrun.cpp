@@ -29,7 +29,13 @@ quint32 workstationAddress()
 FleetRun::FleetRun(const FleetOptions &options, UnitFactory makeUnit, QObject *parent)
     : QObject(parent), m_options(options), m_makeUnit(std::move(makeUnit))
 {
+    // Polls and every unit's due time (a defaults pause, a push's spacing)
+    // are the units' waits: never early. Units also check their due times
+    // against the run's clock. The discovery windows wait for no unit and
+    // stay coarse.
+    m_pollTimer.setTimerType(Qt::PreciseTimer);
     m_pollTimer.setInterval(PollIntervalMs);
+    m_dueTimer.setTimerType(Qt::PreciseTimer);
     m_dueTimer.setSingleShot(true);
     m_discoveryQuiet.setSingleShot(true);
     m_discoveryQuiet.setInterval(DiscoveryQuietMs);
