@@ -2,6 +2,7 @@
 // models, units that failed their first verdict and passed their last (or
 // the other way round), rows at the very edges of a day, the period's
 // bounds, the JSON figures, the chart, and what is refused.
+#include "gate/ledgerschema.h"
 #include "support/programrun.h"
 
 #include <QtSql>
@@ -51,29 +52,14 @@ const QList<Row> Rows{
     {"2026-12-09T10:00:00.000Z", "HV4K", "02:4B:7D:00:00:01", "00:1D:C1:07:00:01", false, {Dip}, ""},
 };
 
-// The records table as the ledger holds it.
-const char *const RecordsTable = R"(CREATE TABLE unit_records (
-  id INTEGER PRIMARY KEY,
-  run_id TEXT NOT NULL,
-  station TEXT NOT NULL,
-  operator TEXT NOT NULL DEFAULT '',
-  version TEXT NOT NULL,
-  judged_at TEXT NOT NULL,
-  address TEXT NOT NULL,
-  model TEXT NOT NULL DEFAULT '',
-  control_mac TEXT NOT NULL DEFAULT '',
-  dante_mac TEXT NOT NULL DEFAULT '',
-  ready INTEGER NOT NULL,
-  checklist TEXT NOT NULL DEFAULT '[]',
-  programming_failure TEXT NOT NULL DEFAULT '',
-  record TEXT NOT NULL))";
-
 // The MACs the ledger handed out: four of the master list, one of another.
-const char *const IssuedMacs[] = {
-    "CREATE TABLE issued_macs (id INTEGER PRIMARY KEY, mac TEXT NOT NULL UNIQUE)",
-    "INSERT INTO issued_macs (mac) VALUES ('02:4B:7D:00:00:00'), ('02:4B:7D:00:00:01'), ('02:4B:7D:00:00:0F'), "
-    "('02:4B:7D:00:00:08'), ('02:4B:7D:00:01:00')",
-};
+const char *const IssuedMacs =
+    "INSERT INTO issued_macs (mac, station, run_id, issued_at, outcome) VALUES "
+    "('02:4B:7D:00:00:00', 'line3-pc', 'run', '2026-12-08T08:00:00.000Z', 'programmed'), "
+    "('02:4B:7D:00:00:01', 'line3-pc', 'run', '2026-12-08T08:00:00.000Z', 'programmed'), "
+    "('02:4B:7D:00:00:0F', 'line3-pc', 'run', '2026-12-08T08:00:00.000Z', 'programmed'), "
+    "('02:4B:7D:00:00:08', 'line3-pc', 'run', '2026-12-08T08:00:00.000Z', 'programmed'), "
+    "('02:4B:7D:00:01:00', 'line3-pc', 'run', '2026-12-08T08:00:00.000Z', 'programmed')";
 
 // Writes the rows into a new ledger at `path`, in a shuffled order: the
 // report goes by the time judged, not by the row's place.
@@ -84,9 +70,9 @@ QString writeLedger(const QString &path, const QList<Row> &rows)
         QSqlDatabase database = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("fixture"));
         database.setDatabaseName(path);
         QSqlQuery query(database);
-        if (!database.open() || !query.exec(QLatin1String(RecordsTable)) || !query.exec(QLatin1String(IssuedMacs[0]))
-            || !query.exec(QLatin1String(IssuedMacs[1])))
-            error = database.lastError().text() + query.lastError().text();
+        // The ledger's own schema, as hvtk-check --create-ledger makes it.
+        if (!database.open() || !LedgerSchema::create(database, &error) || !query.exec(QLatin1String(IssuedMacs)))
+            error += database.lastError().text() + query.lastError().text();
         for (int i = 0; error.isEmpty() && i < rows.size(); ++i) {
             const Row &row = rows[(i * 7) % rows.size()];
             query.prepare(QStringLiteral(
@@ -139,6 +125,8 @@ private slots:
     void chart();
     void refused_data();
     void refused();
+    void programWarnsWhenMacsRunOut_data();
+    void programWarnsWhenMacsRunOut();
 
 private:
     QTemporaryDir m_dir;
@@ -354,6 +342,39 @@ void TestYieldReport::refused()
     QCOMPARE(run.err.count('\n'), 1);
     QVERIFY2(run.err.startsWith("hvtk-check: ") && run.err.contains(errorPart.toUtf8()), run.err.constData());
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::NoDotAndDotDot), QStringList{"notes.db"});
+}
+
+// The ledger handed out 02:4B:7D:00:00:00, :01, :08 and :0F of these lists.
+void TestYieldReport::programWarnsWhenMacsRunOut_data()
+{
+    QTest::addColumn<QByteArray>("pool");
+    QTest::addColumn<QString>("warning"); // empty: none
+    QTest::newRow("12 of 16 left") << QByteArray("02:4B:7D:00:00:00-02:4B:7D:00:00:0F\n") << "";
+    QTest::newRow("none of 4 left")
+        << QByteArray("02:4B:7D:00:00:00-02:4B:7D:00:00:01\n02:4B:7D:00:00:08\n02:4B:7D:00:00:0F\n")
+        << "hvtk-check: only 0 of the 4 MACs of the master list are left (0.0 %)\n";
+    QTest::newRow("1 of 5 left") << QByteArray("02:4B:7D:00:00:00-02:4B:7D:00:00:01\n02:4B:7D:00:00:08\n"
+                                               "02:4B:7D:00:00:0F\n02:4B:7D:00:00:20\n")
+                                 << "";
+}
+
+// A --program run whose one unit never answers: nothing is handed out, and
+// the warning still comes.
+void TestYieldReport::programWarnsWhenMacsRunOut()
+{
+    QFETCH(QByteArray, pool);
+    QFETCH(QString, warning);
+    QTemporaryDir dir;
+    const QString ledger = dir.filePath(QStringLiteral("line3.db"));
+    QVERIFY(QFile::copy(m_ledger, ledger));
+    QFile list(dir.filePath(QStringLiteral("macs")));
+    QVERIFY(list.open(QIODevice::WriteOnly) && list.write(pool) == pool.size());
+    list.close();
+
+    const Run run = runCheck({"--program", "--assembly", "HV4K", "--mac-pool", list.fileName(), "--ledger", ledger,
+                              "--timeout", "0.3", "192.168.0.99"});
+    QCOMPARE(run.exitCode, 2);
+    QCOMPARE(QString::fromUtf8(run.err), warning);
 }
 
 QTEST_MAIN(TestYieldReport)
