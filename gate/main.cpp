@@ -187,6 +187,13 @@ int main(int argc, char *argv[])
             printError(failure);
         status = CheckCommandLine::LedgerFailure;
     }
+    if (ledger && options.program && !options.macPool.ranges().empty()) {
+        YieldReport::MacsLeft macs;
+        QString unread; // a ledger that failed has said so above
+        if (YieldReport::readMacsLeft(connection.database(), options.macPool, &macs, &unread)
+            && !YieldReport::macsLeftWarning(macs).isEmpty())
+            printError(YieldReport::macsLeftWarning(macs));
+    }
     if (stop.caughtSignal() != 0)
         status = StopSignals::exitStatus(stop.caughtSignal());
     return status;

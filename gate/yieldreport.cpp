@@ -254,6 +254,16 @@ bool readMacsLeft(const QSqlDatabase &database, const MacPool &pool, MacsLeft *m
     return true;
 }
 
+QString macsLeftWarning(const MacsLeft &macs)
+{
+    if (macs.left * 10 >= macs.listed)
+        return QString();
+    return QStringLiteral("only %1 of the %2 MACs of the master list are left (%3)")
+        .arg(macs.left)
+        .arg(macs.listed)
+        .arg(percent(int(macs.left), int(macs.listed)));
+}
+
 QString text(const Report &report)
 {
     const Period &period = report.period;

@@ -90,6 +90,10 @@ bool readVerdicts(const QSqlDatabase &database, const Period &period, std::vecto
 // with the database's own message in `error`.
 bool readMacsLeft(const QSqlDatabase &database, const MacPool &pool, MacsLeft *macs, QString *error);
 
+// The line for standard error after a --program run when fewer than 10 % of
+// the master list's MACs are left, else an empty text.
+QString macsLeftWarning(const MacsLeft &macs);
+
 // The text hvtk-check --report prints, and its --json document.
 QString text(const Report &report);
 QByteArray json(const Report &report);

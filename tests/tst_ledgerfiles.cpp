@@ -3,6 +3,7 @@
 // stations, read back whole or torn.
 #include "gate/jsonlledger.h"
 #include "gate/macpool.h"
+#include "gate/yieldreport.h"
 
 #include <QtTest>
 
@@ -69,6 +70,8 @@ private slots:
     void jsonLinesLedger_data();
     void jsonLinesLedger();
     void jsonLinesLedgerFields();
+    void fewMacsLeft_data();
+    void fewMacsLeft();
 };
 
 // A line "XX" or "XX-YY" stands for 02:4B:7D:00:00:XX(-...:YY).
@@ -231,6 +234,27 @@ void TestLedgerFiles::jsonLinesLedgerFields()
     QCOMPARE(salvaged.model, QStringLiteral("HV4K"));
     QCOMPARE(salvaged.station, QString());
     QVERIFY(!salvaged.time.isValid());
+}
+
+// A --program run warns below 10 % of the master list left.
+void TestLedgerFiles::fewMacsLeft_data()
+{
+    QTest::addColumn<qint64>("listed");
+    QTest::addColumn<qint64>("left");
+    QTest::addColumn<QString>("warning");
+    QTest::newRow("10 %") << qint64(40) << qint64(4) << "";
+    QTest::newRow("just under 10 %") << qint64(40) << qint64(3)
+                                     << "only 3 of the 40 MACs of the master list are left (7.5 %)";
+    QTest::newRow("none") << qint64(65536) << qint64(0) << "only 0 of the 65536 MACs of the master list are left (0.0 %)";
+    QTest::newRow("one of one") << qint64(1) << qint64(1) << "";
+}
+
+void TestLedgerFiles::fewMacsLeft()
+{
+    QFETCH(qint64, listed);
+    QFETCH(qint64, left);
+    QFETCH(QString, warning);
+    QCOMPARE(YieldReport::macsLeftWarning({listed, left}), warning);
 }
 
 QTEST_MAIN(TestLedgerFiles)

@@ -3,9 +3,9 @@
 // the other way round), rows at the very edges of a day, the period's
 // bounds, the JSON figures, the chart, and what is refused.
 #include "gate/ledgerschema.h"
+#include "support/programrun.h"
 
 #include <QtSql>
-
 #include <QtTest>
 
 namespace {
@@ -15,31 +15,11 @@ const QString Dip = QStringLiteral("-ALL DIP SWITCHES MUST BE SET TO OFF (UP).")
 const QString Led = QStringLiteral("-LED INTENSITY NOT AT 100%");
 const QString Model = QStringLiteral("-PROGRAMMED AS HV4; THIS LINE BUILDS HV4K.");
 
-struct Run
-{
-    int exitCode = -1;
-    QByteArray out;
-    QByteArray err;
-};
+using Run = ProgramRun;
 
 Run runCheck(const QStringList &arguments)
 {
-    QProcess process;
-    // A line PC's session has a runtime folder; without one Qt says so on stderr.
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    if (!environment.contains(QStringLiteral("XDG_RUNTIME_DIR"))) {
-        static QTemporaryDir runtime;
-        QFile::setPermissions(runtime.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
-    }
-    process.setProcessEnvironment(environment);
-    process.start(Program, arguments);
-    Run run;
-    if (process.waitForFinished(30000) && process.exitStatus() == QProcess::NormalExit)
-        run.exitCode = process.exitCode();
-    run.out = process.readAllStandardOutput();
-    run.err = process.readAllStandardError();
-    return run;
+    return runProgram(Program, arguments, 30000);
 }
 
 struct Row
@@ -145,6 +125,8 @@ private slots:
     void chart();
     void refused_data();
     void refused();
+    void programWarnsWhenMacsRunOut_data();
+    void programWarnsWhenMacsRunOut();
 
 private:
     QTemporaryDir m_dir;
@@ -154,6 +136,13 @@ private:
 void TestYieldReport::initTestCase()
 {
     QVERIFY(m_dir.isValid());
+    // A line PC's session has a runtime folder; without one Qt says so on stderr.
+    if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) {
+        const QString runtime = m_dir.filePath(QStringLiteral("runtime"));
+        QVERIFY(QDir().mkdir(runtime));
+        QVERIFY(QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime));
+    }
     m_ledger = m_dir.filePath(QStringLiteral("line3.db"));
     const QString error = writeLedger(m_ledger, Rows);
     QVERIFY2(error.isEmpty(), qPrintable(error));
@@ -353,6 +342,39 @@ void TestYieldReport::refused()
     QCOMPARE(run.err.count('\n'), 1);
     QVERIFY2(run.err.startsWith("hvtk-check: ") && run.err.contains(errorPart.toUtf8()), run.err.constData());
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::NoDotAndDotDot), QStringList{"notes.db"});
+}
+
+// The ledger handed out 02:4B:7D:00:00:00, :01, :08 and :0F of these lists.
+void TestYieldReport::programWarnsWhenMacsRunOut_data()
+{
+    QTest::addColumn<QByteArray>("pool");
+    QTest::addColumn<QString>("warning"); // empty: none
+    QTest::newRow("12 of 16 left") << QByteArray("02:4B:7D:00:00:00-02:4B:7D:00:00:0F\n") << "";
+    QTest::newRow("none of 4 left")
+        << QByteArray("02:4B:7D:00:00:00-02:4B:7D:00:00:01\n02:4B:7D:00:00:08\n02:4B:7D:00:00:0F\n")
+        << "hvtk-check: only 0 of the 4 MACs of the master list are left (0.0 %)\n";
+    QTest::newRow("1 of 5 left") << QByteArray("02:4B:7D:00:00:00-02:4B:7D:00:00:01\n02:4B:7D:00:00:08\n"
+                                               "02:4B:7D:00:00:0F\n02:4B:7D:00:00:20\n")
+                                 << "";
+}
+
+// A --program run whose one unit never answers: nothing is handed out, and
+// the warning still comes.
+void TestYieldReport::programWarnsWhenMacsRunOut()
+{
+    QFETCH(QByteArray, pool);
+    QFETCH(QString, warning);
+    QTemporaryDir dir;
+    const QString ledger = dir.filePath(QStringLiteral("line3.db"));
+    QVERIFY(QFile::copy(m_ledger, ledger));
+    QFile list(dir.filePath(QStringLiteral("macs")));
+    QVERIFY(list.open(QIODevice::WriteOnly) && list.write(pool) == pool.size());
+    list.close();
+
+    const Run run = runCheck({"--program", "--assembly", "HV4K", "--mac-pool", list.fileName(), "--ledger", ledger,
+                              "--timeout", "0.3", "192.168.0.99"});
+    QCOMPARE(run.exitCode, 2);
+    QCOMPARE(QString::fromUtf8(run.err), warning);
 }
 
 QTEST_MAIN(TestYieldReport)
