@@ -136,13 +136,17 @@ Records parseRecords(const QList<QByteArray> &lines, char separator, QList<PlanE
             records.startLine = lineNumber;
             records.atBoundary = false;
         }
-        const QByteArray chunk = i + 1 < lines.size() ? line + '\n' : line;
-        const size_t parsed =
-            csv_parse(&parser, chunk.constData(), size_t(chunk.size()), takeField, takeRecordEnd, &records);
+        const QByteArray lineEnd = i + 1 < lines.size() ? QByteArrayLiteral("\n") : QByteArray();
+        bool parsed = true;
+        for (const QByteArray &chunk : {line, lineEnd}) {
+            parsed = parsed
+                && csv_parse(&parser, chunk.constData(), size_t(chunk.size()), takeField, takeRecordEnd, &records)
+                    == size_t(chunk.size());
+        }
         if (records.cellTooLong || csv_error(&parser) == CSV_ENOMEM) {
             errors->append({records.startLine, CellTooLong});
             *refused = true;
-        } else if (parsed != size_t(chunk.size())) {
+        } else if (!parsed) {
             errors->append({lineNumber, QStringLiteral("not valid CSV (%1)")
                                             .arg(QString::fromLatin1(csv_strerror(csv_error(&parser))))});
             // Go on with the next line as a record of its own.
