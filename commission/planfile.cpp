@@ -77,13 +77,37 @@ bool isUtf8Text(const QByteArray &line)
     return !line.contains('\0') && QString::fromUtf8(line).toUtf8() == line;
 }
 
-// The number of the first line that is not UTF-8 text, or 0 when all are.
-int firstLineNotUtf8(const QByteArray &text, const QList<QByteArray> &lines)
+// The physical lines of a text, each with its line end: "\n", "\r\n" or a
+// lone "\r" (as classic Mac spreadsheets end lines); the last may have none.
+QList<QByteArray> linesOf(const QByteArray &text)
 {
-    if (isUtf8Text(text))
-        return 0;
+    QList<QByteArray> lines;
+    const char *start = text.constBegin();
+    const char *const end = text.constEnd();
+    while (start != end) {
+        const char *next = std::find_if(start, end, [](char c) { return c == '\n' || c == '\r'; });
+        if (next != end)
+            next += *next == '\r' && next + 1 != end && next[1] == '\n' ? 2 : 1;
+        lines << QByteArray(start, int(next - start));
+        start = next;
+    }
+    return lines;
+}
+
+// The number of the line that holds byte number `offset` (from 0).
+int lineHolding(const QList<QByteArray> &lines, qint64 offset)
+{
+    int line = 0;
+    for (qint64 passed = 0; line < lines.size() && passed <= offset; ++line)
+        passed += lines[line].size();
+    return line;
+}
+
+// The number of the first line that is not UTF-8 text, or 0 when all are.
+int firstLineNotUtf8(const QList<QByteArray> &lines)
+{
     const auto bad = std::find_if_not(lines.begin(), lines.end(), isUtf8Text);
-    return int(bad - lines.begin()) + 1;
+    return bad == lines.end() ? 0 : int(bad - lines.begin()) + 1;
 }
 
 // The separator of the header (the first line that is not skipped): the one
@@ -136,13 +160,9 @@ Records parseRecords(const QList<QByteArray> &lines, char separator, QList<PlanE
             records.startLine = lineNumber;
             records.atBoundary = false;
         }
-        const QByteArray lineEnd = i + 1 < lines.size() ? QByteArrayLiteral("\n") : QByteArray();
-        bool parsed = true;
-        for (const QByteArray &chunk : {line, lineEnd}) {
-            parsed = parsed
-                && csv_parse(&parser, chunk.constData(), size_t(chunk.size()), takeField, takeRecordEnd, &records)
-                    == size_t(chunk.size());
-        }
+        const bool parsed =
+            csv_parse(&parser, line.constData(), size_t(line.size()), takeField, takeRecordEnd, &records)
+            == size_t(line.size());
         if (records.cellTooLong || csv_error(&parser) == CSV_ENOMEM) {
             errors->append({records.startLine, CellTooLong});
             *refused = true;
@@ -175,14 +195,14 @@ Read parse(const QByteArray &bytes)
         read.content = Content::Workbook;
         return read;
     }
+    QList<QByteArray> lines = linesOf(bytes);
     if (bytes.size() > MaximumSize) {
-        const int line = int(std::count(bytes.begin(), bytes.begin() + MaximumSize, '\n')) + 1;
-        read.errors.append({line, QStringLiteral("the plan is larger than 16 MB")});
+        read.errors.append({lineHolding(lines, MaximumSize), QStringLiteral("the plan is larger than 16 MB")});
         return read;
     }
-    const QByteArray text = bytes.startsWith(ByteOrderMark) ? bytes.mid(ByteOrderMark.size()) : bytes;
-    const QList<QByteArray> lines = text.split('\n');
-    const int notUtf8 = firstLineNotUtf8(text, lines);
+    if (bytes.startsWith(ByteOrderMark))
+        lines.first().remove(0, ByteOrderMark.size());
+    const int notUtf8 = firstLineNotUtf8(lines);
     if (notUtf8 > 0) {
         read.content = Content::NotUtf8;
         read.errors.append({notUtf8, QStringLiteral("not UTF-8 text; save it as CSV with UTF-8 encoding")});

@@ -74,13 +74,14 @@ void requireUnitsStayValid(const QList<PlannedUnit> &units, const QList<quint32>
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const QByteArray bytes(reinterpret_cast<const char *>(data), int(size));
-    const int lineCount = int(bytes.count('\n')) + 1;
+    // Lines end in "\n", "\r\n" or a lone "\r".
+    const int lineCount = int(bytes.count('\n') + bytes.count('\r') - bytes.count("\r\n")) + 1;
     const PlanFile::Read read = PlanFile::parse(bytes);
     for (const PlanError &error : read.errors)
         require(error.line >= 1 && error.line <= lineCount && !error.text.isEmpty(), "an error names a line");
     int previous = 0;
     for (const PlanRow &row : read.rows) {
-        require(row.line > previous && row.line <= lineCount, "rows are on lines of the file, in order");
+        require(row.line > previous && row.line <= lineCount, "each row starts a line of the file, in order");
         previous = row.line;
     }
     switch (read.content) {

@@ -245,6 +245,9 @@ void TestCommissionPlan::spreadsheetSaves_data()
     QTest::newRow("semicolons") << saved(';', false) << Content::Csv << QStringList() << both;
     QTest::newRow("semicolons, all quoted") << saved(';', true) << Content::Csv << QStringList() << both;
     QTest::newRow("tabs") << saved('\t', false) << Content::Csv << QStringList() << both;
+    QTest::newRow("classic Mac line ends") << Header + "\r" + row() + "\r" + row({}, 2) + ",x\r" << Content::Csv
+                                           << QStringList{"3: 12 cells, more than the 11 columns of the header"}
+                                           << QList<QStringList>{cellsOf(), cellsOf({}, 2)};
 
     const QByteArray plain = Header + "\n" + row() + "\n" + row({}, 2) + "\n";
     const QString notUtf8 = QStringLiteral("not UTF-8 text; save it as CSV with UTF-8 encoding");
