@@ -79,6 +79,7 @@ bool isUtf8Text(const QByteArray &line)
 
 // The physical lines of a text, each with its line end: "\n", "\r\n" or a
 // lone "\r" (as classic Mac spreadsheets end lines); the last may have none.
+// The lines share the text's bytes: they are used only while it lives.
 QList<QByteArray> linesOf(const QByteArray &text)
 {
     QList<QByteArray> lines;
@@ -88,7 +89,7 @@ QList<QByteArray> linesOf(const QByteArray &text)
         const char *next = std::find_if(start, end, [](char c) { return c == '\n' || c == '\r'; });
         if (next != end)
             next += *next == '\r' && next + 1 != end && next[1] == '\n' ? 2 : 1;
-        lines << QByteArray(start, int(next - start));
+        lines << QByteArray::fromRawData(start, int(next - start));
         start = next;
     }
     return lines;
