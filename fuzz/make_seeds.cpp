@@ -1,13 +1,19 @@
 // Writes the seed corpora of the fuzz targets, made with the simulator's own
 // unit states and the status encoder, so every seed is a reply a unit sends,
-// and plans made by the template's writer from those units, as spreadsheets
-// save them again:
+// and plans made by the template's writer from those units:
 //
-//   make_fuzz_seeds DIR    writes DIR/unitreply/*, DIR/discovery/* and DIR/planfile/*
+//   make_fuzz_seeds DIR    writes DIR/unitreply/*, DIR/discovery/*, DIR/ledgerfiles/*
+//                          and DIR/planfile/*
 //
 // A unitreply seed is one context byte and a datagram; a discovery seed is
 // the sender's IPv4 address (4 bytes, first octet first), a byte of form
 // (bit 0: sent as IPv4-mapped IPv6; the rest: a line age) and a datagram.
+// A ledgerfiles seed is a byte (0: a master list, 1: a JSON-lines ledger)
+// and the file: lists as a line writes them, ledgers as stations wrote them,
+// whole, torn, and with a line written onto a torn one. A planfile seed is a
+// plan file: the template, as spreadsheets save it again (semicolons, tabs,
+// Latin-1), one with a byte-order mark, comments and quoted cells, one with
+// errors and clashes, and the start of a workbook.
 
 #include "commission/identity.h"
 #include "commission/planfile.h"
@@ -69,6 +75,7 @@ int main(int argc, char **argv)
     const QDir dir(QString::fromLocal8Bit(argv[1]));
     dir.mkpath(QStringLiteral("unitreply"));
     dir.mkpath(QStringLiteral("discovery"));
+    dir.mkpath(QStringLiteral("ledgerfiles"));
     dir.mkpath(QStringLiteral("planfile"));
 
     // Context byte: assembly index (mod 11), 0x40 private mode, 0x80 online.
@@ -113,6 +120,28 @@ int main(int argc, char **argv)
     for (const auto &answer : answers) {
         if (!writeSeed(dir.filePath(QStringLiteral("discovery/seed-%1").arg(n++, 2, 10, QLatin1Char('0'))),
                        answer.first + answer.second))
+            return 1;
+    }
+
+    const QByteArray ledger =
+        "{\"address\":\"192.168.0.51\",\"danteMac\":\"00:1D:C1:07:00:31\",\"mac\":\"02:4B:7D:00:40:00\","
+        "\"model\":\"HV4K\",\"outcome\":\"programmed\",\"station\":\"line3-pc\","
+        "\"time\":\"2026-12-09T10:00:00.125Z\"}\n"
+        "{\"address\":\"192.168.0.52\",\"danteMac\":\"00:1D:C1:07:00:32\",\"mac\":\"02:4B:7D:00:40:01\","
+        "\"model\":\"TK12X\",\"outcome\":\"failed\",\"reason\":\"Status: Failed [E16: Invalid MAC]\","
+        "\"station\":\"line3-pc\",\"time\":\"2026-12-09T10:00:01.000Z\"}\n";
+    const QByteArray torn = ledger.left(ledger.indexOf("\"model\":\"TK12X") + 10);
+    const QList<QByteArray> files{
+        QByteArray(1, '\0') + "# line 3\n02:4B:7D:00:40:00-02:4B:7D:00:40:FF\n02:4B:7D:00:00:01 # spare\n",
+        QByteArray(1, '\0') + "02:4B:7D:00:FF:00-02:4B:7D:00:FF:FF\r\n02:4b:7d:00:00:00\r\n",
+        QByteArray(1, '\0') + "02:4B:7D:00:00:01-02:4B:7D:00:00:09\n02:4B:7D:00:00:09-02:4B:7D:00:00:0F\n",
+        QByteArray(1, '\1') + ledger,
+        QByteArray(1, '\1') + torn,
+        QByteArray(1, '\1') + torn + ledger,
+    };
+    n = 0;
+    for (const QByteArray &file : files) {
+        if (!writeSeed(dir.filePath(QStringLiteral("ledgerfiles/seed-%1").arg(n++, 2, 10, QLatin1Char('0'))), file))
             return 1;
     }
 

@@ -127,6 +127,10 @@ QList<QCommandLineOption> options()
          QStringLiteral("FILE")},
         FleetCommandLine::jsonOption(texts),
         FleetCommandLine::recordOption(texts),
+        {QStringLiteral("expect"),
+         QStringLiteral("With --discover: the jig holds N units; fewer answering is exit status 2, however "
+                        "the others are judged."),
+         QStringLiteral("N")},
     };
 }
 
@@ -163,6 +167,21 @@ QString takeProgramming(const QCommandLineParser &parser, CheckOptions *options)
     QString error;
     options->macPool.load(parser.value(QStringLiteral("mac-pool")), &error);
     return error;
+}
+
+// Takes --expect; the usage error, or an empty text.
+QString takeExpectedUnits(const QCommandLineParser &parser, CheckOptions *options)
+{
+    if (!parser.isSet(QStringLiteral("expect")))
+        return QString();
+    const QString text = parser.value(QStringLiteral("expect"));
+    bool ok = false;
+    options->expectedUnits = text.toInt(&ok);
+    if (!ok || options->expectedUnits < 1)
+        return QStringLiteral("--expect: \"%1\" is not a positive number of units").arg(text);
+    if (!options->discover)
+        return QStringLiteral("--expect is only used with --discover");
+    return QString();
 }
 
 CommandLine usageError(const QString &error)
@@ -202,7 +221,9 @@ CommandLine parse(const QStringList &arguments)
             return usageError(QStringLiteral("--assembly: \"%1\" is not one of %2")
                                   .arg(text, Assembly::names().join(QStringLiteral(", "))));
     }
-    error = takeProgramming(parser, &options);
+    error = takeExpectedUnits(parser, &options);
+    if (error.isEmpty())
+        error = takeProgramming(parser, &options);
     if (error.isEmpty())
         error = FleetCommandLine::takeOutputs(parser, &options);
     if (error.isEmpty())

@@ -16,6 +16,7 @@ struct CheckOptions : FleetOptions
     bool program = false;              // program the model and a control MAC before judging
     MacPool macPool;                   // the master list; empty: no MAC is given
     QString ledgerFile;                // with a master list: where each MAC handed out is written
+    int expectedUnits = 0;             // with --discover: how many units the jig holds; 0: any number
 };
 
 struct CommandLine

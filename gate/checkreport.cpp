@@ -145,6 +145,15 @@ QByteArray recordLine(const UnitCheck &unit)
     return FleetRecord::recordLine(unitObject(unit), unit.finishTime());
 }
 
+QString missingUnitsLine(const std::vector<UnitCheck> &units, int expectedUnits)
+{
+    const int answered =
+        int(std::count_if(units.begin(), units.end(), [](const UnitCheck &unit) { return unit.answered(); }));
+    if (answered >= expectedUnits)
+        return QString();
+    return QStringLiteral("%1 of the %2 units expected answered (--expect %2)").arg(answered).arg(expectedUnits);
+}
+
 int exitStatus(const std::vector<UnitCheck> &units)
 {
     if (units.empty())

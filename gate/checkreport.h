@@ -23,6 +23,10 @@ QByteArray jsonDocument(const std::vector<UnitCheck> &units);
 // The unit's object plus "time", on one line ending in a newline.
 QByteArray recordLine(const UnitCheck &unit);
 
+// How many units answered; with --expect N and fewer than N of them, the
+// line for standard error that says so, else an empty text.
+QString missingUnitsLine(const std::vector<UnitCheck> &units, int expectedUnits);
+
 // 0 all ready, 1 all answered but not all ready, 2 a unit did not answer
 // (or there is no unit at all).
 int exitStatus(const std::vector<UnitCheck> &units);

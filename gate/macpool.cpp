@@ -52,7 +52,9 @@ bool MacPool::load(const QString &path, QString *error)
         *error = QStringLiteral("%1: %2").arg(path, file.errorString());
         return false;
     }
-    return parse(path, QString::fromUtf8(file.readAll()), error);
+    // All of it: a NUL byte is a bad line, not the end of the list.
+    const QByteArray bytes = file.readAll();
+    return parse(path, QString::fromUtf8(bytes.constData(), bytes.size()), error);
 }
 
 bool MacPool::parse(const QString &name, const QString &text, QString *error)

@@ -75,6 +75,11 @@ int main(int argc, char *argv[])
                        .arg(run.discoveryAddress().toString()));
 
     int status = CheckReport::exitStatus(units);
+    const QString missing = CheckReport::missingUnitsLine(units, options.expectedUnits);
+    if (!missing.isEmpty()) {
+        printError(missing);
+        status = CheckCommandLine::NoAnswer;
+    }
     for (const UnitCheck &unit : units) {
         if (record.isOpen() && !record.append(CheckReport::recordLine(unit), &error)) {
             printError(error);

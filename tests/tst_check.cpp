@@ -160,6 +160,10 @@ private slots:
     void badMasterList();
     void discoverChecksEveryAnsweringUnit();
     void badDatagramsChangeNoVerdict();
+
+    // --expect: a unit missing from the jig.
+    void expectedUnits_data();
+    void expectedUnits();
 };
 
 void TestCheck::verdictMatchesWindow_data()
@@ -710,6 +714,59 @@ void TestCheck::badDatagramsChangeNoVerdict()
     QCOMPARE(onlyAcknowledged.value("answered").toBool(), true);
     QCOMPARE(onlyAcknowledged.value("checklist").toArray(), QJsonArray());
     QCOMPARE(onlyAcknowledged.value("ready").toBool(), false);
+}
+
+// Three units in the jig, one of them silent: discovery finds two.
+void TestCheck::expectedUnits_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<bool>("oneNotReady");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("errorLine");
+    const QStringList discover{"--discover", "--timeout", "2"};
+    QTest::newRow("as many as expected") << discover + QStringList{"--expect", "2"} << false << 0 << "";
+    QTest::newRow("more than expected") << discover + QStringList{"--expect", "1"} << false << 0 << "";
+    QTest::newRow("one missing")
+        << discover + QStringList{"--expect", "3"} << false << 2
+        << "hvtk-check: 2 of the 3 units expected answered (--expect 3)\n";
+    QTest::newRow("one missing, one not ready")
+        << discover + QStringList{"--expect", "3"} << true << 2
+        << "hvtk-check: 2 of the 3 units expected answered (--expect 3)\n";
+    QTest::newRow("one missing, not ready without --expect") << discover << true << 1 << "";
+    // A named unit that does not answer is missing too.
+    QTest::newRow("named silent unit")
+        << discover + QStringList{"--expect", "3", "192.168.0.23"} << false << 2
+        << "hvtk-check: 2 of the 3 units expected answered (--expect 3)\n";
+    QTest::newRow("without --discover") << QStringList{"--expect", "2", "192.168.0.21"} << false << 64 << "";
+    QTest::newRow("zero") << discover + QStringList{"--expect", "0"} << false << 64 << "";
+    QTest::newRow("not a number") << discover + QStringList{"--expect", "8x"} << false << 64 << "";
+}
+
+void TestCheck::expectedUnits()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(bool, oneNotReady);
+    QFETCH(int, exitCode);
+    QFETCH(QString, errorLine);
+    SimulatorThread sim;
+    QVERIFY(addUnits(sim, {"192.168.0.21:HV4K:2.09", oneNotReady ? "192.168.0.22:HV4K:2.09 dip-on=2"
+                                                                  : "192.168.0.22:HV4K:2.09",
+                           "192.168.0.23:HV4K:2.09 silent"}));
+
+    const Run check = runCheck(arguments);
+    QCOMPARE(check.exitCode, exitCode);
+    if (exitCode == 64) {
+        QVERIFY2(check.err.startsWith("hvtk-check: --expect"), check.err.constData());
+        QCOMPARE(sim.log().size(), 0);
+        return;
+    }
+    QCOMPARE(QString::fromUtf8(check.err), errorLine);
+    const QString summary = arguments.contains("192.168.0.23")
+        ? QStringLiteral("3 unit(s) checked: 2 ready, 0 not ready, 1 without an answer.\n")
+        : QStringLiteral("2 unit(s) checked: %1 ready, %2 not ready, 0 without an answer.\n")
+              .arg(oneNotReady ? 1 : 2)
+              .arg(oneNotReady ? 1 : 0);
+    QVERIFY2(check.out.endsWith(summary.toUtf8()), check.out.constData());
 }
 
 QTEST_MAIN(TestCheck)
