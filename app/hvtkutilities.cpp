@@ -46,6 +46,10 @@ HVTKUtilities::HVTKUtilities(QWidget *parent)
     m_tmrScan = new QTimer(this);
     m_tmrChecklist = new QTimer(this);
     m_tmrLEDIntensity = new QTimer(this);
+    // The poll timer carries the units' waits (a restart, loading defaults):
+    // a coarse timer may end them up to 5 % early, so it is precise. The scan,
+    // checklist and slider-rest timers wait for nothing a unit does.
+    m_tmrPoll->setTimerType(Qt::PreciseTimer);
     connect(m_tmrPoll, SIGNAL(timeout()), this, SLOT(readSettingsAndData()));
     connect(m_tmrScan, SIGNAL(timeout()), this, SLOT(scanNetwork()));
     connect(m_tmrChecklist, SIGNAL(timeout()), this, SLOT(displayErrors()));

@@ -1,8 +1,10 @@
 // hvtk-commission over a site of simulated units: one hvtk-unit-sim process
-// runs the units, one hvtk-commission --apply run gives each a new control
-// address, Dante address, names and station ID and verifies it there. Run
+// runs the units, one hvtk-commission --apply --record run gives each a new
+// control address, Dante address, names and station ID and verifies it there;
+// every unit's "pushing" line is written and synced before its first link
+// datagram. Run
 // inside a private LAN whose subnet holds old and new addresses, for example
-//   scripts/private-lan --host 10.0.0.17/22 -- build/bench/bench_commission 250 3
+//   scripts/private-lan --host 10.0.0.17/22 -- build/bench/bench_commission 250 3 [--no-record]
 // Units get the addresses after the workstation's, 10.0.0.18 onwards, and
 // move 512 addresses up. The floor of a run is the units' restart time plus
 // the 350 ms of spacing between the link datagrams plus one 300 ms poll.
@@ -80,6 +82,8 @@ int main(int argc, char **argv)
     QCoreApplication app(argc, argv);
     const int count = argc > 1 ? atoi(argv[1]) : 250;
     const int runs = argc > 2 ? atoi(argv[2]) : 3;
+    // "--no-record": the runs as before the record was written ahead, to compare.
+    const bool recorded = !(argc > 3 && QByteArray(argv[3]) == "--no-record");
     if (workstation() == 0 || count < 1 || count > 500) {
         out() << "run inside scripts/private-lan --host 10.0.0.17/22 with at most 500 units\n";
         return 1;
@@ -120,12 +124,19 @@ int main(int argc, char **argv)
     bool allGood = true;
     for (int run = 1; run <= runs; ++run) {
         const bool up = run % 2 == 1;
-        const Outcome outcome = commission(QStringList{QStringLiteral("--apply"), QStringLiteral("--json"),
-                                                       dir.filePath(up ? QStringLiteral("up.csv")
-                                                                       : QStringLiteral("down.csv"))}
-                                           + (up ? oldAddresses : newAddresses));
+        const QString record = dir.filePath(QStringLiteral("run%1.jsonl").arg(run));
+        QStringList arguments{QStringLiteral("--apply"), QStringLiteral("--json")};
+        if (recorded)
+            arguments << QStringLiteral("--record") << record;
+        arguments << dir.filePath(up ? QStringLiteral("up.csv") : QStringLiteral("down.csv"));
+        const Outcome outcome = commission(arguments + (up ? oldAddresses : newAddresses));
         report(QStringLiteral("run %1, %2 units %3").arg(run).arg(count).arg(up ? "moved up" : "moved back"), outcome);
-        allGood = allGood && outcome.run.exitCode == 0 && outcome.commissioned == count;
+        QFile written(record);
+        const int pushing = written.open(QIODevice::ReadOnly) ? int(written.readAll().count("\"outcome\":\"pushing\""))
+                                                               : 0;
+        out() << "  record: " << pushing << " pushing lines written ahead\n";
+        allGood = allGood && outcome.run.exitCode == 0 && outcome.commissioned == count
+                  && pushing == (recorded ? count : 0);
     }
     simulator.kill();
     simulator.waitForFinished();

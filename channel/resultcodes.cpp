@@ -54,6 +54,12 @@ bool marksFirmwareUnsupported(const QString &code)
     return known && known->firmwareUnsupported;
 }
 
+QString refusal(const QString &code)
+{
+    const QString text = failureText(code);
+    return text.isEmpty() ? code : code + QLatin1String(": ") + text;
+}
+
 QString successStatus(const QString &reply)
 {
     return windowText("Status: Success [") + reply + QLatin1Char(']');

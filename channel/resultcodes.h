@@ -17,6 +17,10 @@ QString failureText(const QString &code);
 // True for the codes that show the firmware cannot answer the status request.
 bool marksFirmwareUnsupported(const QString &code);
 
+// A refused command as the command-line programs report it: the code and
+// its text, "E15: Invalid Port (mismatch)"; the code alone when it has none.
+QString refusal(const QString &code);
+
 // "Status: Success [R]"
 QString successStatus(const QString &reply);
 // "Status: Failed [code: " + text + "]"; without `complete` the line stops

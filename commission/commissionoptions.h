@@ -9,9 +9,13 @@
 struct CommissionOptions : FleetOptions
 {
     CommissionOptions() { timeoutMs = 30000; } // covers the units' restart
-    QString planFile;       // empty with --template
+    QString planFile;       // empty with --template and --revert
     bool apply = false;     // push; without it a dry run
     bool writeTemplate = false;
+    QString outputFile;     // --template --output: written only when a unit answered
+    QString revertRecord;   // --revert: the record whose run is undone
+    QString revertRun;      // --run: its id; empty: the record's last apply
+    QString station;        // --station: names this workstation in the record
 };
 
 namespace CommissionCommandLine {

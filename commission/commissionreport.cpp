@@ -1,7 +1,9 @@
 #include "commission/commissionreport.h"
 
+#include "channel/addresstext.h"
 #include "fleet/fleetrecord.h"
 
+#include <QHash>
 #include <QJsonArray>
 
 #include <algorithm>
@@ -30,7 +32,8 @@ QString textBlock(const ReportEntry &entry)
     QString where = address;
     if (!entry.plannedAddress.isEmpty() && entry.plannedAddress != entry.address)
         where += QStringLiteral(" -> ") + entry.plannedAddress;
-    QString block = QStringLiteral("%1  %2  %3  %4\n").arg(row, mac, where, outcomeText(entry.outcome));
+    const QString model = entry.model.isEmpty() ? QString() : entry.model + QStringLiteral("  ");
+    QString block = QStringLiteral("%1  %2  %3%4  %5\n").arg(row, mac, model, where, outcomeText(entry.outcome));
     for (const Difference &difference : entry.differences)
         block += QStringLiteral("    %1: %2 -> %3\n").arg(difference.field, difference.now, difference.plan);
     if (!entry.reason.isEmpty())
@@ -38,10 +41,31 @@ QString textBlock(const ReportEntry &entry)
     return block;
 }
 
+QString unreachableNote(const QList<PlannedUnit> &plan, const QList<Subnet> &subnets)
+{
+    QStringList order;
+    QHash<QString, QStringList> addresses; // subnet -> planned addresses on it
+    for (const PlannedUnit &row : plan) {
+        if (LocalSubnets::reaches(subnets, row.identity.controlIp))
+            continue;
+        const QString subnet = LocalSubnets::cidr(row.identity.controlIp, row.identity.controlMask);
+        if (!addresses.contains(subnet))
+            order << subnet;
+        addresses[subnet] << AddressText::ipv4(row.identity.controlIp);
+    }
+    QString note;
+    for (const QString &subnet : qAsConst(order))
+        note += QStringLiteral("%1: planned control addresses on none of this workstation's subnets: %2; to verify "
+                               "them from here, give this workstation an address on %1 (or a route to it) and run "
+                               "the dry run again\n")
+                    .arg(subnet, addresses.value(subnet).join(QStringLiteral(", ")));
+    return note;
+}
+
 QString summaryLine(const QList<ReportEntry> &entries)
 {
     QStringList counts;
-    for (int o = 0; o <= int(Outcome::Failed); ++o) {
+    for (int o = 0; o <= int(Outcome::Moved); ++o) {
         const int count = int(std::count_if(entries.begin(), entries.end(),
                                             [o](const ReportEntry &entry) { return int(entry.outcome) == o; }));
         if (count > 0)
@@ -90,9 +114,11 @@ QByteArray jsonDocument(const QList<ReportEntry> &entries)
     return FleetRecord::unitsDocument(array);
 }
 
-QByteArray recordLine(const ReportEntry &entry)
+QByteArray recordLine(const ReportEntry &entry, const QJsonObject &run)
 {
     QJsonObject object = entryObject(entry);
+    for (auto member = run.begin(); member != run.end(); ++member)
+        object.insert(member.key(), member.value());
     object.insert(QStringLiteral("before"), identityOrNull(entry.before));
     object.insert(QStringLiteral("after"), identityOrNull(entry.after));
     return FleetRecord::recordLine(object, entry.time);
@@ -105,7 +131,7 @@ int exitStatus(const QList<ReportEntry> &entries)
             return std::find(outcomes.begin(), outcomes.end(), entry.outcome) != outcomes.end();
         });
     };
-    if (any({Outcome::Missing, Outcome::Silent}))
+    if (any({Outcome::Missing, Outcome::Silent, Outcome::Moved}))
         return 2;
     if (any({Outcome::Differs, Outcome::Failed, Outcome::Conflict}))
         return 1;

@@ -2,6 +2,7 @@
 
 #include "commission/identity.h"
 #include "commission/siteoutcomes.h"
+#include "fleet/localsubnets.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -32,9 +33,13 @@ struct ReportEntry
 // record lines and the exit status.
 namespace CommissionReport {
 
-// "line 4  02:4B:7D:00:00:15  192.168.0.21 -> 192.168.0.121  differs",
+// "line 4  02:4B:7D:00:00:15  HV4K  192.168.0.21 -> 192.168.0.121  differs",
 // then one indented line per differing field, and the reason.
 QString textBlock(const ReportEntry &entry);
+// One line per planned subnet that holds planned control addresses on none
+// of `subnets` (this workstation's): the subnet in CIDR form, those
+// addresses, and how to reach them; empty when every one is on one.
+QString unreachableNote(const QList<PlannedUnit> &plan, const QList<Subnet> &subnets);
 // The closing line: how many of each outcome.
 QString summaryLine(const QList<ReportEntry> &entries);
 
@@ -43,12 +48,13 @@ QJsonObject identityObject(const Identity &identity);
 QJsonObject entryObject(const ReportEntry &entry);
 // {"units": [...]}, indented, with a final newline.
 QByteArray jsonDocument(const QList<ReportEntry> &entries);
-// The entry's object plus "time", "before" and "after", on one line.
-QByteArray recordLine(const ReportEntry &entry);
+// The entry's object plus "time", "before", "after" and `run` (the members
+// that name the run), on one line.
+QByteArray recordLine(const ReportEntry &entry, const QJsonObject &run = {});
 
 // 0 every planned unit matches or was commissioned and there is no
 // conflict; 1 a difference remains, a push failed or a conflict; 2 a planned
-// unit is missing or a unit is silent (2 wins over 1).
+// unit is missing, a unit is silent or moved out of reach (2 wins over 1).
 int exitStatus(const QList<ReportEntry> &entries);
 
 } // namespace CommissionReport

@@ -110,6 +110,10 @@ void CommissionUnit::due(qint64 nowMs)
         break;
     case Phase::Verifying:
         if (nowMs >= m_verifyUntilMs) {
+            if (!m_after && !m_reachable) {
+                end(Phase::Moved, nowMs);
+                break;
+            }
             m_failure = m_after ? QStringLiteral("fields still differ at the planned address")
                                 : QStringLiteral("no answer at the planned address");
             end(Phase::Failed, nowMs);
@@ -130,14 +134,22 @@ bool CommissionUnit::intercom() const
     return Assembly::profile(Assembly::names().indexOf(m_status.modelToken)).intercom;
 }
 
-void CommissionUnit::push(const Identity &plan, const QList<QByteArray> &datagrams, int verifyMs, qint64 nowMs)
+void CommissionUnit::push(const Identity &plan, const QList<QByteArray> &datagrams, int verifyMs, bool reachable,
+                          qint64 nowMs)
 {
     m_plan = plan;
     m_verifyMs = verifyMs;
+    m_reachable = reachable;
     m_phase = Phase::Pushing;
     m_push.emplace(datagrams);
     sendAll(m_push->start(nowMs));
     followPush(nowMs);
+}
+
+void CommissionUnit::stopFinding(qint64 nowMs)
+{
+    if (m_phase == Phase::Finding)
+        end(Phase::Silent, nowMs);
 }
 
 void CommissionUnit::sendAll(const QList<QByteArray> &datagrams)

@@ -14,11 +14,13 @@
 // complete status reply (or stays silent until the finding time runs out).
 // Then, when the program pushes its planned identity, it gets the four link
 // datagrams and is polled at its planned address until a complete status
-// reply there shows every planned field, or the timeout runs out.
+// reply there shows every planned field, or the timeout runs out. A unit
+// whose planned address lies on none of this workstation's subnets and that
+// stays silent there has moved: pushed, but not verifiable from here.
 class CommissionUnit : public FleetUnit
 {
 public:
-    enum class Phase { Finding, Found, Silent, Pushing, Verifying, Commissioned, Failed };
+    enum class Phase { Finding, Found, Silent, Pushing, Verifying, Commissioned, Failed, Moved };
 
     // `findingMs`: how long it may take to give a complete status reply.
     CommissionUnit(const QHostAddress &address, qint64 startedMs, int findingMs);
@@ -30,8 +32,13 @@ public:
     bool finished() const override;
 
     // Pushes `plan` with `datagrams` (LinkFields::datagrams of its texts)
-    // and verifies it for at most `verifyMs` after the push.
-    void push(const Identity &plan, const QList<QByteArray> &datagrams, int verifyMs, qint64 nowMs);
+    // and verifies it for at most `verifyMs` after the push. `reachable`:
+    // the planned control address lies on one of this workstation's subnets.
+    void push(const Identity &plan, const QList<QByteArray> &datagrams, int verifyMs, bool reachable, qint64 nowMs);
+    // Ends the finding of a unit not wanted any more (found elsewhere) as silent.
+    void stopFinding(qint64 nowMs);
+    // Still waited for: finding, pushing or verifying.
+    bool awaited() const { return !finished(); }
 
     Phase phase() const { return m_phase; }
     // Where it was found (address() follows the unit to its planned address).
@@ -66,6 +73,7 @@ private:
     std::optional<Identity> m_after;
     UnitStatus m_afterStatus;
     int m_verifyMs = 0;
+    bool m_reachable = true;
     qint64 m_verifyUntilMs = -1;
     qint64 m_outcomeMs = 0;
     QString m_failure;

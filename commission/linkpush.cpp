@@ -55,8 +55,7 @@ QList<QByteArray> LinkPush::answer(const QString &code, qint64 nowMs)
     if (m_state != State::Sending || m_answered || m_index < 0)
         return {};
     if (!ResultCodes::isSuccess(code)) {
-        const QString text = ResultCodes::failureText(code);
-        m_failure = text.isEmpty() ? code : code + QStringLiteral(": ") + text;
+        m_failure = ResultCodes::refusal(code);
         m_state = State::Failed;
         return {};
     }

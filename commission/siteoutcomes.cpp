@@ -12,7 +12,7 @@
 QString outcomeText(Outcome outcome)
 {
     static const char *const texts[] = {"matches", "differs",  "missing",      "unplanned",
-                                        "conflict", "silent", "commissioned", "failed"};
+                                        "conflict", "silent", "commissioned", "failed",  "moved"};
     return QString::fromLatin1(texts[int(outcome)]);
 }
 

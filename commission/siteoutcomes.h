@@ -17,7 +17,9 @@ struct FoundUnit
     Identity identity;     // as it reports itself, when found
 };
 
-enum class Outcome { Matches, Differs, Missing, Unplanned, Conflict, Silent, Commissioned, Failed };
+// Moved: pushed and acknowledged, but silent at a planned address on none of
+// this workstation's subnets, so not verifiable from here.
+enum class Outcome { Matches, Differs, Missing, Unplanned, Conflict, Silent, Commissioned, Failed, Moved };
 
 // "matches", "differs", ...
 QString outcomeText(Outcome outcome);

@@ -4,7 +4,7 @@
 #include "commission/planfile.h"
 #include "link/linkfields.h"
 
-#include <QEventLoop>
+#include <QSet>
 
 #include <algorithm>
 
@@ -27,10 +27,14 @@ LinkFields::Texts linkTexts(const Identity &identity)
     return link;
 }
 
+// The progress line names the units still awaited when this few are left.
+constexpr int NamedWhenAwaited = 3;
+
 } // namespace
 
-SiteRun::SiteRun(const CommissionOptions &options, const QList<PlannedUnit> &plan)
-    : m_options(options),
+SiteRun::SiteRun(const CommissionOptions &options, const QList<PlannedUnit> &plan, QObject *parent)
+    : QObject(parent),
+      m_options(options),
       m_plan(plan),
       m_run(options,
             [](const QHostAddress &address, qint64 startedMs) {
@@ -39,7 +43,27 @@ SiteRun::SiteRun(const CommissionOptions &options, const QList<PlannedUnit> &pla
       m_progress({QStringLiteral("found"), QStringLiteral("pushed"), QStringLiteral("verified"),
                   QStringLiteral("failed"), QStringLiteral("waiting")})
 {
-    QObject::connect(&m_run, &FleetRun::progressed, [this] { showProgress(); });
+    connect(&m_run, &FleetRun::progressed, this, [this] {
+        if (!m_reverting.isEmpty())
+            stopFindingFoundElsewhere();
+        showProgress();
+    });
+    connect(&m_run, &FleetRun::finished, this, &SiteRun::runFinished);
+}
+
+void SiteRun::setRecord(RecordFile *record, const RunName &name)
+{
+    m_record = record;
+    m_name = name;
+}
+
+void SiteRun::setReverting(const QList<SiteRecord::Pushed> &pushed)
+{
+    m_reverting = pushed;
+    for (const SiteRecord::Pushed &unit : pushed) {
+        m_revertMacs.insert(unit.foundAddress.toIPv4Address(), unit.before.controlMac);
+        m_revertMacs.insert(unit.planned.controlIp, unit.before.controlMac);
+    }
 }
 
 CommissionUnit &SiteRun::unit(int index) const
@@ -47,41 +71,105 @@ CommissionUnit &SiteRun::unit(int index) const
     return static_cast<CommissionUnit &>(*m_run.units()[std::size_t(index)]);
 }
 
-bool SiteRun::find(QString *error)
+bool SiteRun::start(QString *error)
 {
     m_startTime = QDateTime::currentDateTimeUtc();
-    if (!m_run.start(error))
-        return false;
-    waitForRun();
+    m_subnets = LocalSubnets::all();
+    return m_run.start(error);
+}
+
+void SiteRun::stop()
+{
+    if (m_stage == Stage::Done)
+        return;
+    m_stopped = true;
+    m_run.stop();
+    if (m_stage == Stage::Finding)
+        judge();
+    m_stage = Stage::Done;
+    m_progress.clear();
+    emit finished();
+}
+
+void SiteRun::runFinished()
+{
+    if (m_stage == Stage::Finding) {
+        judge();
+        if (m_options.apply && !m_options.writeTemplate) {
+            m_stage = Stage::Applying;
+            pushAll();
+            return;
+        }
+    }
+    m_stage = Stage::Done;
+    m_progress.clear();
+    emit finished();
+}
+
+void SiteRun::judge()
+{
     m_judgedMs = m_run.elapsedMs();
     m_outcomes = judgeSite(m_plan, foundUnits());
-    return true;
-}
-
-void SiteRun::apply()
-{
-    bool pushing = false;
-    for (const SiteOutcome &outcome : qAsConst(m_outcomes)) {
+    if (m_reverting.isEmpty())
+        return;
+    for (SiteOutcome &outcome : m_outcomes) {
         if (outcome.outcome != Outcome::Differs)
             continue;
-        CommissionUnit &pushed = unit(outcome.unitIndex);
-        const Identity &planned = m_plan[outcome.planIndex].identity;
-        pushed.push(planned, LinkFields::datagrams(linkTexts(planned), pushed.intercom()), m_options.timeoutMs,
-                    m_run.elapsedMs());
-        pushing = true;
+        const QString changed = SiteRecord::changedSince(unit(outcome.unitIndex).before(), m_reverting[outcome.planIndex]);
+        if (!changed.isEmpty()) {
+            outcome.outcome = Outcome::Conflict;
+            outcome.reason = changed;
+        }
     }
-    if (!pushing)
-        return;
-    m_run.resume();
-    waitForRun();
 }
 
-void SiteRun::waitForRun()
+void SiteRun::pushAll()
 {
-    QEventLoop loop;
-    QObject::connect(&m_run, &FleetRun::finished, &loop, &QEventLoop::quit, Qt::QueuedConnection);
-    loop.exec();
-    m_progress.clear();
+    QList<SiteOutcome> pushing;
+    for (const SiteOutcome &outcome : qAsConst(m_outcomes)) {
+        if (outcome.outcome == Outcome::Differs)
+            pushing << outcome;
+    }
+    if (!pushing.isEmpty() && writeAhead(pushing)) {
+        for (const SiteOutcome &outcome : qAsConst(pushing)) {
+            CommissionUnit &pushed = unit(outcome.unitIndex);
+            const Identity &planned = m_plan[outcome.planIndex].identity;
+            pushed.push(planned, LinkFields::datagrams(linkTexts(planned), pushed.intercom()), m_options.timeoutMs,
+                        LocalSubnets::reaches(m_subnets, planned.controlIp), m_run.elapsedMs());
+        }
+    }
+    // Finishes at once when nothing was pushed.
+    m_run.resume();
+}
+
+// Every line written, then synced once, before the first datagram goes out.
+bool SiteRun::writeAhead(const QList<SiteOutcome> &pushing)
+{
+    if (!m_record)
+        return true;
+    for (const SiteOutcome &outcome : pushing) {
+        ReportEntry pushed = entry(outcome);
+        pushed.time = QDateTime::currentDateTimeUtc();
+        if (!m_record->append(SiteRecord::pushingLine(m_name, pushed, m_plan[outcome.planIndex].identity),
+                              &m_recordError))
+            return false;
+    }
+    return m_record->sync(&m_recordError);
+}
+
+void SiteRun::stopFindingFoundElsewhere()
+{
+    QSet<QString> found;
+    for (int i = 0; i < unitCount(); ++i) {
+        if (unit(i).phase() == CommissionUnit::Phase::Found)
+            found.insert(unit(i).before().controlMac);
+    }
+    for (int i = 0; i < unitCount(); ++i) {
+        CommissionUnit &u = unit(i);
+        const auto mac = m_revertMacs.constFind(u.address().toIPv4Address());
+        if (u.phase() == CommissionUnit::Phase::Finding && mac != m_revertMacs.constEnd() && found.contains(*mac))
+            u.stopFinding(m_run.elapsedMs());
+    }
 }
 
 int SiteRun::foundCount() const
@@ -122,45 +210,75 @@ QByteArray SiteRun::templateText() const
     return PlanFile::write(PlanColumns::names(), rows);
 }
 
-QList<ReportEntry> SiteRun::entries() const
+ReportEntry SiteRun::entry(const SiteOutcome &outcome) const
 {
-    QList<ReportEntry> entries;
-    for (const SiteOutcome &outcome : m_outcomes) {
-        ReportEntry entry;
-        entry.outcome = outcome.outcome;
-        entry.differences = outcome.differences;
-        entry.reason = outcome.reason;
-        entry.elapsedMs = m_judgedMs;
-        const Identity *planned = outcome.planIndex >= 0 ? &m_plan[outcome.planIndex].identity : nullptr;
-        if (planned) {
-            entry.row = m_plan[outcome.planIndex].line;
-            entry.controlMac = planned->controlMac;
-            entry.plannedAddress = AddressText::ipv4(planned->controlIp);
+    using Phase = CommissionUnit::Phase;
+    ReportEntry entry;
+    entry.outcome = outcome.outcome;
+    entry.differences = outcome.differences;
+    entry.reason = outcome.reason;
+    entry.elapsedMs = m_judgedMs;
+    const Identity *planned = outcome.planIndex >= 0 ? &m_plan[outcome.planIndex].identity : nullptr;
+    if (planned) {
+        entry.row = m_plan[outcome.planIndex].line;
+        entry.controlMac = planned->controlMac;
+        entry.plannedAddress = AddressText::ipv4(planned->controlIp);
+    }
+    if (outcome.unitIndex >= 0) {
+        const CommissionUnit &u = unit(outcome.unitIndex);
+        entry.address = u.foundAddress().toString();
+        entry.model = u.model();
+        entry.elapsedMs = u.outcomeMs();
+        if (outcome.outcome != Outcome::Silent) {
+            entry.controlMac = u.before().controlMac;
+            entry.before = u.before();
         }
-        if (outcome.unitIndex >= 0) {
-            const CommissionUnit &u = unit(outcome.unitIndex);
-            entry.address = u.foundAddress().toString();
-            entry.model = u.model();
-            entry.elapsedMs = u.outcomeMs();
-            if (outcome.outcome != Outcome::Silent) {
-                entry.controlMac = u.before().controlMac;
-                entry.before = u.before();
-            }
-            if (outcome.outcome == Outcome::Matches)
-                entry.after = u.before();
-            if (outcome.outcome == Outcome::Differs && u.phase() == CommissionUnit::Phase::Commissioned) {
+        if (outcome.outcome == Outcome::Matches)
+            entry.after = u.before();
+        if (outcome.outcome == Outcome::Differs) {
+            switch (u.phase()) {
+            case Phase::Commissioned:
                 entry.outcome = Outcome::Commissioned;
                 entry.differences.clear();
                 entry.after = u.after();
-            } else if (outcome.outcome == Outcome::Differs && u.phase() == CommissionUnit::Phase::Failed) {
+                break;
+            case Phase::Failed:
                 entry.outcome = Outcome::Failed;
                 entry.reason = u.failure();
                 if (u.after())
                     entry.differences = differences(*u.after(), *planned);
+                break;
+            case Phase::Moved:
+                entry.outcome = Outcome::Moved;
+                entry.differences.clear();
+                entry.reason = QStringLiteral("pushed; no answer at %1, which is on none of this workstation's subnets")
+                                   .arg(entry.plannedAddress);
+                break;
+            case Phase::Pushing:
+            case Phase::Verifying:
+                if (m_stopped) {
+                    entry.elapsedMs = m_run.elapsedMs();
+                    entry.reason = QStringLiteral("stopped after %1 link datagram(s), before its outcome was known")
+                                       .arg(u.datagramsSent());
+                }
+                break;
+            default:
+                break;
             }
         }
-        entry.time = m_startTime.addMSecs(entry.elapsedMs);
-        entries << entry;
+    }
+    entry.time = m_startTime.addMSecs(entry.elapsedMs);
+    return entry;
+}
+
+QList<ReportEntry> SiteRun::entries() const
+{
+    QList<ReportEntry> entries;
+    for (const SiteOutcome &outcome : m_outcomes) {
+        // A revert looks for each unit where it was and where it was to go.
+        if (!m_reverting.isEmpty() && outcome.outcome == Outcome::Silent)
+            continue;
+        entries << entry(outcome);
     }
     return entries;
 }
@@ -168,6 +286,7 @@ QList<ReportEntry> SiteRun::entries() const
 void SiteRun::showProgress()
 {
     int found = 0, pushed = 0, verified = 0, failed = 0, waiting = 0;
+    QStringList awaited;
     for (int i = 0; i < unitCount(); ++i) {
         const CommissionUnit &u = unit(i);
         using Phase = CommissionUnit::Phase;
@@ -175,7 +294,11 @@ void SiteRun::showProgress()
         pushed += u.datagramsSent() > 0;
         verified += u.phase() == Phase::Commissioned;
         failed += u.phase() == Phase::Failed;
-        waiting += u.phase() == Phase::Finding || u.phase() == Phase::Pushing || u.phase() == Phase::Verifying;
+        if (u.awaited()) {
+            ++waiting;
+            awaited << u.address().toString();
+        }
     }
-    m_progress.show({found, pushed, verified, failed, waiting});
+    m_progress.show({found, pushed, verified, failed, waiting},
+                    awaited.size() <= NamedWhenAwaited ? awaited : QStringList());
 }

@@ -4,24 +4,29 @@
 #include "channel/receivebuffer.h"
 #include "discovery/scanmask.h"
 #include "discovery/unitanswers.h"
+#include "fleet/localsubnets.h"
 
 #include <QNetworkDatagram>
-#include <QNetworkInterface>
 #include <QVariant>
 
 #include <algorithm>
 
 namespace {
 
-// This workstation's first IPv4 address other than 127.0.0.1, or 0.
-quint32 workstationAddress()
+// Where the discovery query goes: the broadcast address of each of this
+// workstation's subnets under `mask`, or the global broadcast.
+QList<QHostAddress> discoveryTargets(quint32 mask)
 {
-    const QHostAddress loopback(QHostAddress::LocalHost);
-    for (const QHostAddress &address : QNetworkInterface::allAddresses()) {
-        if (address.protocol() == QAbstractSocket::IPv4Protocol && address != loopback)
-            return address.toIPv4Address();
+    QList<QHostAddress> targets;
+    const QList<Subnet> subnets = LocalSubnets::all();
+    if (mask == 0 || subnets.isEmpty())
+        return {QHostAddress(QHostAddress::Broadcast)};
+    for (const Subnet &subnet : subnets) {
+        const QHostAddress target(ScanMask::broadcastAddress(ScanMask::baseAddress(subnet.address), mask));
+        if (!targets.contains(target))
+            targets << target;
     }
-    return 0;
+    return targets;
 }
 
 } // namespace
@@ -29,7 +34,13 @@ quint32 workstationAddress()
 FleetRun::FleetRun(const FleetOptions &options, UnitFactory makeUnit, QObject *parent)
     : QObject(parent), m_options(options), m_makeUnit(std::move(makeUnit))
 {
+    // Polls and every unit's due time (a defaults pause, a push's spacing)
+    // are the units' waits: never early. Units also check their due times
+    // against the run's clock. The discovery windows wait for no unit and
+    // stay coarse.
+    m_pollTimer.setTimerType(Qt::PreciseTimer);
     m_pollTimer.setInterval(PollIntervalMs);
+    m_dueTimer.setTimerType(Qt::PreciseTimer);
     m_dueTimer.setSingleShot(true);
     m_discoveryQuiet.setSingleShot(true);
     m_discoveryQuiet.setInterval(DiscoveryQuietMs);
@@ -55,9 +66,9 @@ bool FleetRun::start(QString *error)
         addUnit(address);
     if (m_options.discover) {
         m_discovering = true;
-        const quint32 base = ScanMask::baseAddress(workstationAddress());
-        m_discoveryAddress = QHostAddress(ScanMask::broadcastAddress(base, m_options.mask));
-        m_socket.writeDatagram(CommandText::versionQuery(), m_discoveryAddress, CommandText::UnitPort);
+        m_discoveryAddresses = discoveryTargets(m_options.mask);
+        for (const QHostAddress &target : qAsConst(m_discoveryAddresses))
+            m_socket.writeDatagram(CommandText::versionQuery(), target, CommandText::UnitPort);
         m_discoveryQuiet.start();
         m_discoveryLongest.start();
     }
@@ -76,6 +87,17 @@ void FleetRun::resume()
         m_pollTimer.start();
     armDueTimer();
     finishIfDone();
+}
+
+void FleetRun::stop()
+{
+    m_done = true;
+    m_discovering = false;
+    m_pollTimer.stop();
+    m_dueTimer.stop();
+    m_discoveryQuiet.stop();
+    m_discoveryLongest.stop();
+    m_socket.close();
 }
 
 void FleetRun::addUnit(const QHostAddress &address)

@@ -19,7 +19,9 @@
 // given to the unit whose address sent them and anything from another sender
 // is dropped; each unit is called again at the time it asks for. With
 // discovery, the version query is broadcast first and every unit that answers
-// joins at once. What a unit does is the program's (FleetUnit).
+// joins at once; the query goes to every subnet of this workstation (each
+// IPv4 address of every interface that is up, under the discovery mask).
+// What a unit does is the program's (FleetUnit).
 class FleetRun : public QObject
 {
     Q_OBJECT
@@ -42,11 +44,16 @@ public:
     // Goes on after finished(), once the program gave finished units more to
     // do: sends what they hold, polls them and finishes again when all are.
     void resume();
+    // Sends nothing more: the socket is closed and the timers stopped;
+    // finished() is not emitted.
+    void stop();
 
     // Named units in the order named, then discovered units by address.
     const std::vector<std::unique_ptr<FleetUnit>> &units() const { return m_units; }
-    // Where the discovery query went (null without discovery).
-    QHostAddress discoveryAddress() const { return m_discoveryAddress; }
+    // Where the discovery query went (empty without discovery), and the first
+    // of them (null without discovery).
+    QList<QHostAddress> discoveryAddresses() const { return m_discoveryAddresses; }
+    QHostAddress discoveryAddress() const { return m_discoveryAddresses.value(0); }
     // The run's clock: milliseconds since start().
     qint64 elapsedMs() const { return m_clock.elapsed(); }
 
@@ -77,7 +84,7 @@ private:
     QElapsedTimer m_clock;
     std::vector<std::unique_ptr<FleetUnit>> m_units;
     QHash<quint32, std::size_t> m_byAddress; // IPv4 value -> index in m_units
-    QHostAddress m_discoveryAddress;
+    QList<QHostAddress> m_discoveryAddresses;
     bool m_discovering = false;
     bool m_done = false;
 };

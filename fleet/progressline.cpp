@@ -13,19 +13,22 @@ ProgressLine::~ProgressLine()
     clear();
 }
 
-QString ProgressLine::text(const QVector<int> &counts) const
+QString ProgressLine::text(const QVector<int> &counts, const QStringList &waitingFor) const
 {
     QStringList parts;
     for (int i = 0; i < m_labels.size() && i < counts.size(); ++i)
         parts << QStringLiteral("%1 %2").arg(m_labels[i]).arg(counts[i]);
-    return parts.join(QStringLiteral(", "));
+    QString line = parts.join(QStringLiteral(", "));
+    if (!waitingFor.isEmpty())
+        line += QStringLiteral("; waiting for ") + waitingFor.join(QStringLiteral(", "));
+    return line;
 }
 
-void ProgressLine::show(const QVector<int> &counts)
+void ProgressLine::show(const QVector<int> &counts, const QStringList &waitingFor)
 {
     if (!m_enabled)
         return;
-    const QString line = text(counts);
+    const QString line = text(counts, waitingFor);
     if (line == m_shown)
         return;
     // Spaces over what is left of a longer line before.

@@ -14,6 +14,9 @@ public:
     bool open(const QString &path, QString *error);
     // Appends one whole line; false with `error` when it was not written whole.
     bool append(const QByteArray &line, QString *error);
+    // Waits until what was appended is on the disk (fdatasync); false with
+    // `error` when it could not be.
+    bool sync(QString *error);
     bool isOpen() const { return m_file.isOpen(); }
 
 private:

@@ -74,6 +74,23 @@ const char *const Epilog =
     "  and its line appended the ledger is locked (flock), so stations that\n"
     "  share the file never hand out one MAC twice.\n"
     "\n"
+    "Report (--report, needs --ledger):\n"
+    "  Checks no unit: prints the line's yield per day (UTC) and model from the\n"
+    "  records in the ledger's database: units judged, \"First-pass yield\" (how\n"
+    "  many were ready at their first verdict), \"Final yield\" (at their last),\n"
+    "  the most frequent checklist lines and programming failures with their\n"
+    "  counts and, with --mac-pool, the MACs of the master list that are left. A\n"
+    "  unit is told by its Dante MAC (by its control MAC when it reported none)\n"
+    "  and counts once, on the day of its first verdict, under the model of its\n"
+    "  last. --since and --until choose the days, both included. --json writes\n"
+    "  one JSON document: since, until, groups (one object per day and model:\n"
+    "  day, model, units, firstPassReady, finalReady, firstPassYield and\n"
+    "  finalYield in percent, checklist [{line, count}], programmingFailures\n"
+    "  [{failure, count}]), days (the same for all models of a day), total and,\n"
+    "  with --mac-pool, macPool {listed, left}. --chart FILE.png also draws the\n"
+    "  first-pass and final yield of each day; no display is needed. A ledger\n"
+    "  that cannot be read, or a chart that cannot be written, is exit status 74.\n"
+    "\n"
     "Record:\n"
     "  --record FILE appends one line per checked unit to FILE, created when\n"
     "  missing: the unit's JSON object as above on one line, plus \"time\" (UTC,\n"
@@ -96,13 +113,14 @@ const char *const Epilog =
     "  hvtk-check 192.168.0.254\n"
     "  hvtk-check --json --record line3.jsonl 192.168.0.21 192.168.0.22\n"
     "  hvtk-check --discover --assembly TK12X\n"
-    "  hvtk-check --program --assembly HV32K --mac-pool macs --ledger ledger --discover\n";
+    "  hvtk-check --program --assembly HV32K --mac-pool macs --ledger ledger --discover\n"
+    "  hvtk-check --report --ledger line3.db --since 2026-12-01 --chart yield.png\n";
 
 QList<QCommandLineOption> options()
 {
     FleetCommandLine::OptionTexts texts;
-    texts.discover = QStringLiteral("Broadcast the version query on this workstation's subnet under the discovery "
-                                    "mask and check every unit that answers (besides any ADDRESS named).");
+    texts.discover = QStringLiteral("Broadcast the version query on each of this workstation's subnets under the "
+                                    "discovery mask and check every unit that answers (besides any ADDRESS named).");
     texts.timeout = QStringLiteral("Give each unit at most SECONDS to settle (default 5; fractions allowed).");
     return {
         FleetCommandLine::discoverOption(texts),
@@ -127,6 +145,16 @@ QList<QCommandLineOption> options()
          QStringLiteral("FILE")},
         FleetCommandLine::jsonOption(texts),
         FleetCommandLine::recordOption(texts),
+        {QStringLiteral("report"),
+         QStringLiteral("Check nothing: print the line's yield per day and model from the records in the "
+                        "--ledger database.")},
+        {QStringLiteral("since"), QStringLiteral("With --report: from this day on (YYYY-MM-DD, UTC)."),
+         QStringLiteral("DATE")},
+        {QStringLiteral("until"), QStringLiteral("With --report: up to this day, included (YYYY-MM-DD, UTC)."),
+         QStringLiteral("DATE")},
+        {QStringLiteral("chart"),
+         QStringLiteral("With --report: also draw the first-pass and final yield of each day into FILE (PNG)."),
+         QStringLiteral("FILE")},
         {QStringLiteral("expect"),
          QStringLiteral("With --discover: the jig holds N units; fewer answering is exit status 2, however "
                         "the others are judged."),
@@ -184,6 +212,60 @@ QString takeExpectedUnits(const QCommandLineParser &parser, CheckOptions *option
     return QString();
 }
 
+// YYYY-MM-DD, or a null date with the usage error in `error`.
+QDate reportDay(const QCommandLineParser &parser, const QString &name, QString *error)
+{
+    if (!parser.isSet(name))
+        return QDate();
+    const QString text = parser.value(name);
+    const QDate day = QDate::fromString(text, QStringLiteral("yyyy-MM-dd"));
+    if (!day.isValid())
+        *error = QStringLiteral("--%1: \"%2\" is not a day YYYY-MM-DD").arg(name, text);
+    return day;
+}
+
+// Takes --report and what goes with it; the usage error, or an empty text.
+QString takeReport(const QCommandLineParser &parser, CheckOptions *options)
+{
+    options->report = parser.isSet(QStringLiteral("report"));
+    const QStringList reportOnly{QStringLiteral("since"), QStringLiteral("until"), QStringLiteral("chart")};
+    if (!options->report) {
+        for (const QString &name : reportOnly) {
+            if (parser.isSet(name))
+                return QStringLiteral("--%1 is only used with --report").arg(name);
+        }
+        return QString();
+    }
+    const QStringList reportOptions = reportOnly
+        + QStringList{QStringLiteral("report"), QStringLiteral("ledger"), QStringLiteral("mac-pool"),
+                      QStringLiteral("json")};
+    for (const QString &name : parser.optionNames()) {
+        if (!reportOptions.contains(name))
+            return QStringLiteral("--report checks no unit: --%1 is not used with it").arg(name);
+    }
+    if (!parser.positionalArguments().isEmpty())
+        return QStringLiteral("--report checks no unit: \"%1\" is not used with it")
+            .arg(parser.positionalArguments().constFirst());
+    options->ledgerFile = parser.value(QStringLiteral("ledger"));
+    if (options->ledgerFile.isEmpty())
+        return QStringLiteral("--report needs --ledger LEDGER, the database that holds the records");
+    QString error;
+    options->reportPeriod.since = reportDay(parser, QStringLiteral("since"), &error);
+    options->reportPeriod.until = reportDay(parser, QStringLiteral("until"), &error);
+    if (!error.isEmpty())
+        return error;
+    if (options->reportPeriod.since.isValid() && options->reportPeriod.until.isValid()
+        && options->reportPeriod.until < options->reportPeriod.since)
+        return QStringLiteral("--until is before --since");
+    options->chartFile = parser.value(QStringLiteral("chart"));
+    if (parser.isSet(QStringLiteral("chart")) && options->chartFile.isEmpty())
+        return QStringLiteral("--chart: the file name is empty");
+    options->json = parser.isSet(QStringLiteral("json"));
+    if (parser.isSet(QStringLiteral("mac-pool")))
+        options->macPool.load(parser.value(QStringLiteral("mac-pool")), &error);
+    return error;
+}
+
 CommandLine usageError(const QString &error)
 {
     CommandLine line;
@@ -211,7 +293,14 @@ CommandLine parse(const QStringList &arguments)
     }
 
     CheckOptions &options = line.options;
-    QString error = FleetCommandLine::takeTargets(parser.positionalArguments(), parser, &options);
+    QString error = takeReport(parser, &options);
+    if (!error.isEmpty())
+        return usageError(error);
+    if (options.report) {
+        line.outcome = CommandLine::Run;
+        return line;
+    }
+    error = FleetCommandLine::takeTargets(parser.positionalArguments(), parser, &options);
     if (!error.isEmpty())
         return usageError(error);
     if (parser.isSet(QStringLiteral("assembly"))) {

@@ -2,6 +2,7 @@
 
 #include "fleet/fleetoptions.h"
 #include "gate/macpool.h"
+#include "gate/yieldreport.h"
 #include "monitor/assemblyprofiles.h"
 
 #include <QString>
@@ -17,6 +18,9 @@ struct CheckOptions : FleetOptions
     MacPool macPool;                   // the master list; empty: no MAC is given
     QString ledgerFile;                // with a master list: where each MAC handed out is written
     int expectedUnits = 0;             // with --discover: how many units the jig holds; 0: any number
+    bool report = false;               // --report: print the line's yield from the ledger, check nothing
+    YieldReport::Period reportPeriod;  // --since, --until
+    QString chartFile;                 // --chart: the yield chart's PNG; empty: none
 };
 
 struct CommandLine
@@ -40,6 +44,7 @@ constexpr int AllReady = 0;
 constexpr int NotReady = 1;
 constexpr int NoAnswer = 2;
 constexpr int Usage = FleetCommandLine::Usage;
+constexpr int NoLedger = 66;
 constexpr int SocketFailure = FleetCommandLine::SocketFailure;
 constexpr int RecordFailure = FleetCommandLine::RecordFailure;
 

@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QRegularExpression>
 
+#include <algorithm>
 #include <map>
 
 namespace MacText {
@@ -110,4 +111,18 @@ std::optional<quint64> MacPool::firstFree(const QSet<quint64> &taken) const
         }
     }
     return std::nullopt;
+}
+
+qint64 MacPool::size() const
+{
+    qint64 size = 0;
+    for (const Range &range : m_ranges)
+        size += qint64(range.last - range.first) + 1;
+    return size;
+}
+
+bool MacPool::contains(quint64 mac) const
+{
+    return std::any_of(m_ranges.begin(), m_ranges.end(),
+                       [mac](const Range &range) { return mac >= range.first && mac <= range.last; });
 }

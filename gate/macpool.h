@@ -30,6 +30,9 @@ public:
     // The first MAC of the list that is not `taken`.
     std::optional<quint64> firstFree(const QSet<quint64> &taken) const;
     const std::vector<Range> &ranges() const { return m_ranges; }
+    // How many MACs the list holds, and whether `mac` is one of them.
+    qint64 size() const;
+    bool contains(quint64 mac) const;
 
 private:
     std::vector<Range> m_ranges;

@@ -113,7 +113,7 @@ void UnitProgramming::sendCommand(const QByteArray &command, qint64 nowMs)
 void UnitProgramming::acknowledged(const QString &code, qint64 nowMs)
 {
     if (!ResultCodes::isSuccess(code)) {
-        fail(ResultCodes::failureStatus(code, ResultCodes::failureText(code)), nowMs);
+        fail(ResultCodes::refusal(code), nowMs);
         return;
     }
     m_command.clear();

@@ -2,16 +2,26 @@
 // template run on itself, a dry run, a push to twenty units verified at their
 // new addresses and recorded, the datagrams beside the window's own push of
 // the same texts, units that refuse, never come back or are in no row,
-// strays on the wire, and a conflict.
+// strays on the wire, and a conflict. The record written ahead: kill -9 at
+// ten moments of a push, each reverted from its record; SIGINT and SIGTERM
+// while units are verified. A move to a subnet this workstation has no
+// address on, and to one it has.
 #include "support/messageboxdriver.h"
 #include "support/programrun.h"
 #include "support/simulatorthread.h"
 #include "support/windowsuite.h"
 
+#include <QCryptographicHash>
+#include <QHostInfo>
 #include <QNetworkDatagram>
+#include <QProcess>
+#include <QScopeGuard>
 #include <QUdpSocket>
 #include <QtTest>
 #include <QtWidgets>
+
+#include <csignal>
+#include <sys/types.h>
 
 namespace {
 
@@ -85,6 +95,11 @@ private slots:
     void datagramsEqualTheWindowsPush();
     void failuresAndStrays();
     void swapIsAConflict();
+    void killedApplyIsRevertedFromItsRecord();
+    void stopSignalWritesWhatIsKnown_data();
+    void stopSignalWritesWhatIsKnown();
+    void moveToAnotherSubnet_data();
+    void moveToAnotherSubnet();
 
 private:
     // Simulated units at 192.168.0.x for each x, restarting in 300 ms.
@@ -94,6 +109,43 @@ private:
 
     QTemporaryDir dir;
 };
+
+namespace {
+
+QList<QJsonObject> recordLines(const QString &path)
+{
+    QFile file(path);
+    QList<QJsonObject> lines;
+    if (!file.open(QIODevice::ReadOnly))
+        return lines;
+    for (const QByteArray &line : file.readAll().split('\n')) {
+        if (!line.isEmpty())
+            lines << QJsonDocument::fromJson(line).object();
+    }
+    return lines;
+}
+
+// The eleven fields of an identity object in plan column order, as a
+// template row holds them.
+QByteArray templateRow(const QJsonObject &identity)
+{
+    QStringList fields;
+    for (const char *column : {"controlMac", "controlIp", "controlMask", "controlGateway", "localName", "danteIp",
+                               "danteMask", "danteGateway", "danteName", "qsysCoreIp"})
+        fields << identity.value(QLatin1String(column)).toString();
+    fields << QString::number(identity.value(QStringLiteral("stationId")).toInt());
+    return fields.join(QLatin1Char(',')).toUtf8() + '\r';
+}
+
+// Runs `ip` with `arguments` in this suite's private namespace.
+bool ip(const QStringList &arguments)
+{
+    QProcess process;
+    process.start(QStringLiteral("ip"), arguments);
+    return process.waitForFinished(5000) && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+}
+
+} // namespace
 
 bool TestCommission::addUnits(SimulatorThread &sim, const QList<int> &lastOctets, const QStringList &models)
 {
@@ -145,6 +197,26 @@ void TestCommission::templateRoundTripMatches()
     // Combined with a plan or --json, --template is a usage error.
     QCOMPARE(runCommission({"--template", plan, "192.168.0.21"}).exitCode, 64);
     QCOMPARE(runCommission({"--template", "--json", "--discover"}).exitCode, 64);
+    QCOMPARE(runCommission({"--output", dir.filePath("x.csv"), plan, "--discover"}).exitCode, 64);
+
+    // --output writes the file; when no unit answers, the old one stays.
+    const QString output = dir.filePath(QStringLiteral("site-template.csv"));
+    const Run written = runCommission({"--template", "--discover", "--output", output});
+    QCOMPARE(written.exitCode, 0);
+    QVERIFY(written.out.isEmpty());
+    QFile file(output);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), made.out);
+    file.close();
+    sim.run([](UnitSimulator &s) {
+        for (SimulatedUnit *unit : s.units())
+            s.removeUnit(unit);
+    });
+    const Run none = runCommission({"--template", "--discover", "--output", output});
+    QCOMPARE(none.exitCode, 2);
+    QVERIFY2(none.err.contains("no unit answered"), none.err.constData());
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), made.out);
 }
 
 void TestCommission::dryRunSendsNoLinkDatagram()
@@ -156,7 +228,7 @@ void TestCommission::dryRunSendsNoLinkDatagram()
     const Run dry = runCommission({plan, address(21), address(22)});
     QCOMPARE(dry.exitCode, 1);
     const QString text = QString::fromUtf8(dry.out);
-    QVERIFY2(text.startsWith(QStringLiteral("line 2  02:4B:7D:00:00:15  192.168.0.21 -> 192.168.0.121  differs\n"
+    QVERIFY2(text.startsWith(QStringLiteral("line 2  02:4B:7D:00:00:15  HV4K  192.168.0.21 -> 192.168.0.121  differs\n"
                                             "    controlIp: 192.168.0.21 -> 192.168.0.121\n"
                                             "    localName: HV4K-000015 -> Room 21\n")),
              qPrintable(text));
@@ -207,12 +279,31 @@ void TestCommission::applyCommissionsTwentyUnits()
         QCOMPARE(status.danteIp, QHostAddress(address(171 + i)).toIPv4Address());
     }
 
-    QFile record(dir.filePath("site.jsonl"));
-    QVERIFY(record.open(QIODevice::ReadOnly));
-    const QList<QByteArray> lines = record.readAll().split('\n');
-    QCOMPARE(lines.size(), 21);
+    // The run's first line, each unit's "pushing" line written ahead, then
+    // one outcome line per unit; each names the run.
+    const QList<QJsonObject> lines = recordLines(dir.filePath("site.jsonl"));
+    QCOMPARE(lines.size(), 41);
+    const QJsonObject start = lines[0];
+    QVERIFY(QRegularExpression("^[0-9a-f]{16}$").match(start.value("run").toString()).hasMatch());
+    QCOMPARE(start.value("mode").toString(), QStringLiteral("apply"));
+    QCOMPARE(start.value("plan").toString(), arguments[4]);
+    QCOMPARE(start.value("planSha256").toString(),
+             QString::fromLatin1(QCryptographicHash::hash(plan, QCryptographicHash::Sha256).toHex()));
+    QVERIFY(!start.value("version").toString().isEmpty());
+    QCOMPARE(start.value("station").toString(), QHostInfo::localHostName());
+    QCOMPARE(start.value("arguments").toVariant().toStringList(), arguments);
+    const QStringList runMembers{"run", "mode", "plan", "planSha256", "version", "station"};
     for (int i = 0; i < 20; ++i) {
-        QJsonObject line = QJsonDocument::fromJson(lines[i]).object();
+        const QJsonObject pushing = lines[1 + i];
+        QCOMPARE(pushing.value("outcome").toString(), QStringLiteral("pushing"));
+        QCOMPARE(pushing.value("before").toObject().value("controlIp").toString(), address(21 + i));
+        QCOMPARE(pushing.value("planned").toObject().value("localName").toString(),
+                 QStringLiteral("Room %1").arg(21 + i));
+        QJsonObject line = lines[21 + i];
+        for (const QString &member : runMembers) {
+            QCOMPARE(pushing.value(member), start.value(member));
+            QCOMPARE(line.value(member), start.value(member));
+        }
         QVERIFY(QRegularExpression("^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\.\\d{3}Z$")
                     .match(line.value("time").toString())
                     .hasMatch());
@@ -223,7 +314,7 @@ void TestCommission::applyCommissionsTwentyUnits()
         QCOMPARE(after.value("danteName").toString(), QStringLiteral("Room %1, Dante").arg(21 + i));
         QCOMPARE(after.value("stationId").toInt(), 21 + i);
         QCOMPARE(after.size(), 11);
-        for (const char *member : {"time", "before", "after", "elapsedMs"})
+        for (const QString &member : runMembers + QStringList{"time", "before", "after", "elapsedMs"})
             line.remove(member);
         QJsonObject shown = printed[i].toObject();
         shown.remove("elapsedMs");
@@ -380,6 +471,230 @@ void TestCommission::swapIsAConflict()
     for (const QString &unit : {address(21), address(22)}) {
         const QList<QByteArray> heard = received(sim, unit);
         QVERIFY(std::all_of(heard.begin(), heard.end(), isStatusPoll));
+    }
+}
+
+// --apply is killed (SIGKILL) at ten moments, from the first link datagram
+// to the last verification. Each time every unit that received a datagram
+// has its "pushing" line with its fields before, and --revert from that
+// record gives every unit back the fields of the template taken first.
+void TestCommission::killedApplyIsRevertedFromItsRecord()
+{
+    SimulatorThread sim;
+    const QList<int> units{21, 22, 23, 24};
+    QVERIFY(addUnits(sim, units, {"HV4K", "TK12X"}));
+    QByteArray planText = Header;
+    for (int unit : units)
+        planText += plannedRow(unit);
+    const QString plan = writeFile(dir, QStringLiteral("killed.csv"), planText);
+    const Run first = runCommission({"--template", "--discover"});
+    QCOMPARE(first.exitCode, 0);
+
+    // A push takes about 650 ms (spacing 350 ms, restart 300 ms) and its
+    // verification one poll more.
+    for (int moment = 0; moment < 10; ++moment) {
+        const QString what = QStringLiteral("killed %1 ms after the first link datagram").arg(moment * 90);
+        const QString record = dir.filePath(QStringLiteral("killed-%1.jsonl").arg(moment));
+        sim.clearLog();
+        QProcess apply;
+        apply.start(Program, {"--apply", "--record", record, plan, address(21), address(22), address(23), address(24)});
+        QVERIFY(apply.waitForStarted());
+        const auto linkDatagramArrived = [&] {
+            const QList<SimulatorThread::Arrival> arrivals = sim.arrivals();
+            return std::any_of(arrivals.begin(), arrivals.end(),
+                               [](const SimulatorThread::Arrival &a) { return isLinkDatagram(a.data); });
+        };
+        QElapsedTimer waited;
+        waited.start();
+        while (!linkDatagramArrived() && waited.elapsed() < 10000)
+            QThread::msleep(2);
+        QVERIFY2(linkDatagramArrived(), qPrintable(what));
+        QThread::msleep(ulong(moment * 90));
+        apply.kill();
+        QVERIFY(apply.waitForFinished(5000));
+
+        const QList<QJsonObject> lines = recordLines(record);
+        QSet<QString> pushedTo;
+        for (const SimulatorThread::Arrival &arrival : sim.arrivals()) {
+            if (isLinkDatagram(arrival.data))
+                pushedTo.insert(arrival.unit.toString());
+        }
+        QVERIFY2(!pushedTo.isEmpty(), qPrintable(what));
+        for (const QString &unit : qAsConst(pushedTo)) {
+            const auto pushing = std::find_if(lines.begin(), lines.end(), [&](const QJsonObject &line) {
+                return line.value("outcome").toString() == QLatin1String("pushing")
+                    && line.value("address").toString() == unit;
+            });
+            QVERIFY2(pushing != lines.end(), qPrintable(what + QStringLiteral(": no pushing line for ") + unit));
+            const QByteArray before = templateRow(pushing->value("before").toObject());
+            QVERIFY2(first.out.contains(before), qPrintable(what + QStringLiteral(": ") + QString::fromUtf8(before)));
+            QCOMPARE(pushing->value("mode").toString(), QStringLiteral("apply"));
+            QCOMPARE(pushing->value("planned").toObject().value("controlIp").toString(),
+                     pushing->value("plannedAddress").toString());
+        }
+
+        const Run reverted = runCommission({"--revert", record, "--apply", "--json"});
+        QVERIFY2(reverted.exitCode == 0, qPrintable(what + QStringLiteral(": ") + QString::fromUtf8(reverted.out + reverted.err)));
+        const Run now = runCommission({"--template", "--discover"});
+        QCOMPARE(now.exitCode, 0);
+        QVERIFY2(now.out == first.out, qPrintable(what + QStringLiteral(":\n") + QString::fromUtf8(now.out)));
+    }
+}
+
+void TestCommission::stopSignalWritesWhatIsKnown_data()
+{
+    QTest::addColumn<int>("signalNumber");
+    QTest::addColumn<int>("exitCode");
+    QTest::newRow("SIGINT") << int(SIGINT) << 130;
+    QTest::newRow("SIGTERM") << int(SIGTERM) << 143;
+}
+
+// Two units pushed that never come back from their restart: the signal
+// ends the run at once, with their outcome lines after their pushing lines,
+// and nothing is sent after it.
+void TestCommission::stopSignalWritesWhatIsKnown()
+{
+    QFETCH(int, signalNumber);
+    QFETCH(int, exitCode);
+    SimulatorThread sim;
+    QVERIFY(addUnits(sim, {21, 22}, {"HV4K"}));
+    for (int unit : {21, 22})
+        QVERIFY(sim.withUnit(QHostAddress(address(unit)), [](SimulatedUnit &u) { u.setRestartTime(600000); }));
+    const QString plan = writeFile(dir, QStringLiteral("stopped.csv"), Header + plannedRow(21) + plannedRow(22));
+    const QString record = dir.filePath(QStringLiteral("stopped-%1.jsonl").arg(signalNumber));
+    QProcess apply;
+    apply.start(Program, {"--apply", "--record", record, "--station", "bench 3", plan, address(21), address(22)});
+    QVERIFY(apply.waitForStarted());
+    const auto addressesArrived = [&] {
+        const QList<SimulatorThread::Arrival> arrivals = sim.arrivals();
+        return std::count_if(arrivals.begin(), arrivals.end(),
+                             [](const SimulatorThread::Arrival &a) { return a.data.endsWith("LX\r"); });
+    };
+    QTRY_COMPARE_WITH_TIMEOUT(addressesArrived(), 2, 10000);
+    QTest::qWait(400); // verification polls go to the planned addresses
+    const qint64 signalledUs = QDateTime::currentMSecsSinceEpoch() * 1000;
+    ::kill(pid_t(apply.processId()), signalNumber);
+    QElapsedTimer stopping;
+    stopping.start();
+    QVERIFY(apply.waitForFinished(5000));
+    QVERIFY2(stopping.elapsed() < 1000, qPrintable(QString::number(stopping.elapsed())));
+    QCOMPARE(apply.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(apply.exitCode(), exitCode);
+    const QString text = QString::fromUtf8(apply.readAllStandardOutput());
+    QVERIFY2(text.contains(QStringLiteral("stopped after 4 link datagram(s), before its outcome was known")),
+             qPrintable(text));
+
+    const QList<QJsonObject> lines = recordLines(record);
+    QCOMPARE(lines.size(), 5); // the start, two pushing lines, two outcome lines
+    QVERIFY(QRegularExpression("^[0-9a-f]{16}$").match(lines[0].value("run").toString()).hasMatch());
+    QCOMPARE(lines[0].value("station").toString(), QStringLiteral("bench 3"));
+    QCOMPARE(lines[0].value("planSha256").toString(),
+             QString::fromLatin1(QCryptographicHash::hash(Header + plannedRow(21) + plannedRow(22),
+                                                          QCryptographicHash::Sha256).toHex()));
+    QCOMPARE(lines[0].value("arguments").toArray().size(), 8);
+    for (int i = 1; i < 5; ++i) {
+        QCOMPARE(lines[i].value("run"), lines[0].value("run"));
+        QCOMPARE(lines[i].value("outcome").toString(), i < 3 ? QStringLiteral("pushing") : QStringLiteral("differs"));
+        QCOMPARE(lines[i].value("address").toString(), address(20 + (i - 1) % 2 + 1));
+    }
+    // Nothing went out once the signal was handled.
+    for (const SimulatorThread::Arrival &arrival : sim.arrivals())
+        QVERIFY2(arrival.arrivedUs < signalledUs + 250000, arrival.data.constData());
+}
+
+void TestCommission::moveToAnotherSubnet_data()
+{
+    QTest::addColumn<bool>("workstationThere");
+    QTest::newRow("no workstation address on 10.20.30.0/24") << false;
+    QTest::newRow("workstation at 10.20.30.17/24") << true;
+}
+
+// Two units moved to 10.20.30.0/24, one of them coming up there with a
+// station name it was not given. From a workstation with no address there
+// the dry run names the subnet once and the push leaves both moved; from
+// one with an address there both are verified, the one whose fields differ
+// failed.
+void TestCommission::moveToAnotherSubnet()
+{
+    QFETCH(bool, workstationThere);
+    if (workstationThere)
+        QVERIFY(ip({"addr", "add", "10.20.30.17/24", "dev", "lo"}));
+    const auto removeAddress = qScopeGuard([&] {
+        if (workstationThere)
+            ip({"addr", "del", "10.20.30.17/24", "dev", "lo"});
+    });
+    SimulatorThread sim;
+    QVERIFY(addUnits(sim, {21, 22}, {"HV4K", "TK12X"}));
+    QVERIFY(sim.withUnit(QHostAddress(address(22)), [](SimulatedUnit &u) {
+        QObject::connect(&u, &SimulatedUnit::restartFinished, &u,
+                         [&u] { u.updateStatus([](UnitStatus &s) { s.localName = QStringLiteral("Tampered"); }); });
+    }));
+    QByteArray planText = Header + plannedRow(21) + plannedRow(22);
+    planText.replace("192.168.0.121,255.255.255.0,192.168.0.1", "10.20.30.121,255.255.255.0,10.20.30.1")
+        .replace("192.168.0.122,255.255.255.0,192.168.0.1", "10.20.30.122,255.255.255.0,10.20.30.1");
+    const QString plan = writeFile(dir, QStringLiteral("moved.csv"), planText);
+    const QString note = QStringLiteral("10.20.30.0/24: planned control addresses on none of this workstation's "
+                                        "subnets: 10.20.30.121, 10.20.30.122;");
+
+    const Run dry = runCommission({plan, address(21), address(22)});
+    QCOMPARE(dry.exitCode, 1);
+    QCOMPARE(QString::fromUtf8(dry.out).count(QStringLiteral("10.20.30.0/24: ")), workstationThere ? 0 : 1);
+    QCOMPARE(dry.out.contains(note.toUtf8()), !workstationThere);
+    QVERIFY2(dry.out.contains("02:4B:7D:00:00:16  TK12X  192.168.0.22 -> 10.20.30.122  differs\n"), dry.out.constData());
+
+    const QString record = dir.filePath(QStringLiteral("moved-%1.jsonl").arg(workstationThere));
+    const Run run = runCommission({"--apply", "--json", "--timeout", "2", "--record", record, plan, address(21),
+                                   address(22)});
+    const QJsonArray units = unitsOf(run);
+    QCOMPARE(units.size(), 2);
+    const QJsonObject kept = units[0].toObject();
+    const QJsonObject tampered = units[1].toObject();
+    if (workstationThere) {
+        QCOMPARE(run.exitCode, 1);
+        QCOMPARE(kept.value("outcome").toString(), QStringLiteral("commissioned"));
+        QCOMPARE(tampered.value("outcome").toString(), QStringLiteral("failed"));
+        QCOMPARE(tampered.value("reason").toString(), QStringLiteral("fields still differ at the planned address"));
+        QCOMPARE(tampered.value("differences").toArray(),
+                 QJsonArray({QJsonObject{{"field", "localName"}, {"now", "Tampered"}, {"plan", "Room 22"}}}));
+        // Discovery asks every subnet of this workstation, the new one too.
+        const Run found = runCommission({"--template", "--discover"});
+        QCOMPARE(found.exitCode, 0);
+        QVERIFY2(found.out.contains("\r\n02:4B:7D:00:00:15,10.20.30.121,") && found.out.contains("Tampered"),
+                 found.out.constData());
+        // The revert of that run by its id: the unit whose name changed since
+        // is a conflict and keeps it; the other goes back.
+        const QString runId = recordLines(record).first().value("run").toString();
+        const Run reverted = runCommission({"--revert", record, "--run", runId, "--apply", "--json"});
+        QCOMPARE(reverted.exitCode, 1);
+        const QJsonArray back = unitsOf(reverted);
+        QCOMPARE(back.size(), 2);
+        QCOMPARE(back[0].toObject().value("outcome").toString(), QStringLiteral("commissioned"));
+        QCOMPARE(back[0].toObject().value("plannedAddress").toString(), address(21));
+        QCOMPARE(back[1].toObject().value("outcome").toString(), QStringLiteral("conflict"));
+        QCOMPARE(back[1].toObject().value("reason").toString(),
+                 QStringLiteral("changed since the run: localName is Tampered, neither TK12X-000016 as before nor "
+                                "Room 22 as pushed"));
+        const QList<QByteArray> heard = received(sim, QStringLiteral("10.20.30.122"));
+        QCOMPARE(std::count_if(heard.begin(), heard.end(), isLinkDatagram), 0);
+    } else {
+        QCOMPARE(run.exitCode, 2);
+        QVERIFY2(run.err.contains(note.toUtf8()), run.err.constData());
+        for (const QJsonObject &unit : {kept, tampered}) {
+            QCOMPARE(unit.value("outcome").toString(), QStringLiteral("moved"));
+            QCOMPARE(unit.value("differences").toArray(), QJsonArray());
+        }
+        const QList<QJsonObject> lines = recordLines(record);
+        QCOMPARE(lines.size(), 5);
+        QCOMPARE(lines[3].value("outcome").toString(), QStringLiteral("moved"));
+        QCOMPARE(lines[4].value("outcome").toString(), QStringLiteral("moved"));
+        // The units did move: they live at their planned addresses now.
+        const int there = sim.run([](UnitSimulator &s) {
+            const QList<SimulatedUnit *> all = s.units();
+            return int(std::count_if(all.begin(), all.end(), [](const SimulatedUnit *u) {
+                return u->status().controlIpStored >> 8 == QHostAddress(QStringLiteral("10.20.30.0")).toIPv4Address() >> 8;
+            }));
+        });
+        QCOMPARE(there, 2);
     }
 }
 
