@@ -9,6 +9,7 @@
 // with a control MAC the checklist rejects, for a line that builds HV32K: each
 // needs the model, its defaults-and-restart pause and a MAC of the master list.
 #include "benchprocess.h"
+#include "gate/ledgerconnection.h"
 
 #include <QCoreApplication>
 #include <QHostAddress>
@@ -16,6 +17,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSet>
+#include <QSqlQuery>
 #include <QTemporaryDir>
 
 namespace {
@@ -87,7 +89,15 @@ int programBench(int count)
     out() << count << " simulated units (HV4K, control MAC rejected), " << addresses.first() << " to "
           << addresses.last() << "; the line builds HV32K\n";
 
-    const QString ledger = dir.filePath(QStringLiteral("ledger.jsonl"));
+    const QString ledger = dir.filePath(QStringLiteral("ledger.db"));
+    {
+        LedgerConnection connection;
+        QString error;
+        if (connection.create(ledger, &error) != LedgerConnection::Status::Open) {
+            out() << error << "\n";
+            return 1;
+        }
+    }
     const BenchProcess::TimedRun run = BenchProcess::runTimed(
         QStringLiteral(HVTK_CHECK_PROGRAM),
         QStringList{"--program", "--assembly", "HV32K", "--mac-pool", pool.fileName(), "--ledger", ledger, "--json",
@@ -104,18 +114,21 @@ int programBench(int count)
         programmedBoth += unit["programmed"]["assembly"] == QJsonValue("HV32K")
             && !unit["programmed"]["mac"].toString().isEmpty();
     }
-    QFile ledgerFile(ledger);
-    ledgerFile.open(QIODevice::ReadOnly);
     QSet<QString> macs;
     int ledgerLines = 0;
-    for (const QByteArray &line : ledgerFile.readAll().split('\n')) {
-        if (line.isEmpty())
-            continue;
-        ++ledgerLines;
-        macs << QJsonDocument::fromJson(line)["mac"].toString();
+    {
+        LedgerConnection connection;
+        QString error;
+        connection.open(ledger, &error);
+        QSqlQuery rows(connection.database());
+        rows.exec(QStringLiteral("SELECT mac FROM issued_macs WHERE outcome = 'programmed'"));
+        while (rows.next()) {
+            ++ledgerLines;
+            macs << rows.value(0).toString();
+        }
     }
     out() << "hvtk-check --program: exit " << run.exitCode << ", " << units.size() << " units, " << ready
-          << " ready, " << programmedBoth << " given model and MAC; ledger " << ledgerLines << " lines, "
+          << " ready, " << programmedBoth << " given model and MAC; ledger " << ledgerLines << " rows, "
           << macs.size() << " distinct MACs; wall " << run.wallMs << " ms = the " << DefaultsPauseMs << " ms pause + "
           << run.wallMs - DefaultsPauseMs << " ms (two polls: up to " << TwoPollsMs << " ms), CPU "
           << QString::number(run.cpuSeconds, 'f', 3) << " s; per unit median " << run.medianUnitMs << " ms, slowest "

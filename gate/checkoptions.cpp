@@ -1,8 +1,10 @@
 #include "gate/checkoptions.h"
 
+#include "gate/ledgerconnection.h"
 #include "monitor/assemblyprofiles.h"
 
 #include <QCommandLineParser>
+#include <QSysInfo>
 
 namespace CheckCommandLine {
 
@@ -53,9 +55,17 @@ const char *const Epilog =
     "    assembly command for MODEL; once it acknowledged it, it loads its\n"
     "    defaults and restarts, and it is polled again after 12 s;\n"
     "  - with --mac-pool and --ledger, a unit whose control MAC the checklist\n"
-    "    rejects is sent the first MAC of the master list that no ledger line\n"
-    "    names, after its ledger line was written. A unit whose Dante MAC has a\n"
-    "    \"programmed\" line already is given that MAC again.\n"
+    "    rejects, or whose MAC the ledger never issued to its Dante MAC, is sent\n"
+    "    the first MAC of the master list that the ledger does not hold, once its\n"
+    "    row is committed. A unit whose Dante MAC holds a MAC it did not refuse\n"
+    "    is given that MAC again.\n"
+    "  With --ledger, each unit is first claimed there for this run by its Dante\n"
+    "  MAC: a unit another station's run claimed (the claim lapses when that run\n"
+    "  ends, or 2 minutes after it was made) is left alone, shown as\n"
+    "  \"Programmed by station NAME.\" and not counted. A station works one run\n"
+    "  at a time: its new run lifts the claims its earlier runs left (killed,\n"
+    "  or cut off from the database), so stations that run at the same time\n"
+    "  need --station names of their own.\n"
     "  Then it is polled and judged as above. The block names what it took\n"
     "  (\"Programmed: model HV32K, MAC 02:4B:7D:00:01:00.\"). A refusal (an E code,\n"
     "  shown with the window's text), no acknowledgement within the timeout or\n"
@@ -67,12 +77,33 @@ const char *const Epilog =
     "  \"#\" starts a comment; every MAC within 02:4B:7D:00:00:00-02:4B:7D:00:FF:FF,\n"
     "  the control MACs the checklist accepts, and none listed twice; it is\n"
     "  handed out in order.\n"
-    "  The ledger: one JSON line per MAC handed out, never rewritten, with time,\n"
-    "  mac, danteMac, address, model, station (this host's name) and outcome:\n"
-    "  \"programmed\", or \"failed\" with reason (a second line for a MAC the unit\n"
-    "  did not take; it is not handed out again either). While a MAC is chosen\n"
-    "  and its line appended the ledger is locked (flock), so stations that\n"
-    "  share the file never hand out one MAC twice.\n"
+    "\n"
+    "Ledger (--ledger LEDGER):\n"
+    "  The line's database: a FILE, an SQLite database on this PC (each commit\n"
+    "  on the disk before it returns), or postgresql://USER@HOST[:PORT]/DB, one\n"
+    "  PostgreSQL database for the stations of many PCs (a libpq URI; the\n"
+    "  password only from ~/.pgpass or PGPASSWORD). hvtk-check --create-ledger\n"
+    "  --ledger LEDGER creates it and does nothing else; nothing else ever\n"
+    "  creates one, so a mistyped name is an error (exit 66), never a new list.\n"
+    "  It holds every MAC handed out, unique, with the unit's Dante MAC, address,\n"
+    "  model, station and what became of it (issued, programmed, refused: a\n"
+    "  refused MAC is not handed out again either); stations wait up to 10 s for\n"
+    "  each other's transactions, and no two ever get one MAC. Every unit judged\n"
+    "  is a row of its records, with the station (--station, default the host\n"
+    "  name), the operator (--operator) and this program's version.\n"
+    "  A unit is not ready when its control MAC is also reported by another\n"
+    "  unit of the run (\"-MAC <mac> IS ALSO ON <address>.\") or, with --ledger,\n"
+    "  was issued to another unit (\"-MAC <mac> WAS ISSUED TO ANOTHER UNIT (DANTE\n"
+    "  MAC <dante>).\"). A database that fails (unreachable, full, read-only) fails\n"
+    "  the units it was needed for with its own message, also on standard\n"
+    "  error, and the exit status is 74; no MAC is sent before its row is\n"
+    "  committed.\n"
+    "  hvtk-check --import-ledger FILE.jsonl --ledger LEDGER reads the JSON-lines\n"
+    "  ledger of an earlier version into LEDGER once and does nothing else: each\n"
+    "  MAC in it stays used (one its unit did not take, \"failed\", as refused),\n"
+    "  each unit keeps its MAC. A line that is no whole ledger line (a torn last\n"
+    "  line) is named on standard error as FILE:LINE: ..., and every MAC that\n"
+    "  can still be read from it stays used.\n"
     "\n"
     "Report (--report, needs --ledger):\n"
     "  Checks no unit: prints the line's yield per day (UTC) and model from the\n"
@@ -106,14 +137,23 @@ const char *const Epilog =
     "  64  usage error: unknown option, bad address, mask, timeout or assembly,\n"
     "      no unit named, or a bad master list line (FILE:LINE); one line on\n"
     "      standard error, nothing is checked\n"
+    "  66  the --ledger does not exist or holds no ledger: nothing is created\n"
+    "      and nothing sent\n"
     "  71  the UDP socket could not be opened\n"
-    "  74  the record file or the ledger could not be opened or written\n"
+    "  73  --create-ledger: the database holds a ledger already\n"
+    "  74  the record file or the ledger could not be opened, read or written\n"
+    "  130 stopped by SIGINT (143: SIGTERM): nothing more was sent; each unit is\n"
+    "      reported, recorded and in the ledger with what it was sent\n"
+    "      (\"interrupted\": true, \"sent\"), not judged\n"
     "\n"
     "Examples:\n"
     "  hvtk-check 192.168.0.254\n"
     "  hvtk-check --json --record line3.jsonl 192.168.0.21 192.168.0.22\n"
     "  hvtk-check --discover --assembly TK12X\n"
-    "  hvtk-check --program --assembly HV32K --mac-pool macs --ledger ledger --discover\n"
+    "  hvtk-check --create-ledger --ledger line3.db\n"
+    "  hvtk-check --program --assembly HV32K --mac-pool macs --ledger line3.db --discover\n"
+    "  hvtk-check --program --assembly HV32K --mac-pool macs --station line3-a \\\n"
+    "      --ledger postgresql://line@ledger.plant/production --discover\n"
     "  hvtk-check --report --ledger line3.db --since 2026-12-01 --chart yield.png\n";
 
 QList<QCommandLineOption> options()
@@ -140,9 +180,22 @@ QList<QCommandLineOption> options()
                         "FIRST-LAST per line, # starts a comment."),
          QStringLiteral("FILE")},
         {QStringLiteral("ledger"),
-         QStringLiteral("With --mac-pool: the ledger of the MACs handed out, one JSON line each, shared by every "
-                        "station that programs from the same list."),
+         QStringLiteral("The line's database: the MACs handed out and every unit judged. A FILE (SQLite, on this "
+                        "PC) or postgresql://USER@HOST[:PORT]/DB (PostgreSQL, shared by the stations of many PCs; "
+                        "the password from ~/.pgpass or PGPASSWORD). It must exist: see --create-ledger."),
+         QStringLiteral("LEDGER")},
+        {QStringLiteral("create-ledger"),
+         QStringLiteral("Create the --ledger LEDGER (its file, or its tables in an existing PostgreSQL database) "
+                        "and do nothing else.")},
+        {QStringLiteral("import-ledger"),
+         QStringLiteral("Read a JSON-lines ledger of an earlier version into the --ledger LEDGER once, and do "
+                        "nothing else: each MAC in it stays used, each unit keeps its MAC."),
          QStringLiteral("FILE")},
+        {QStringLiteral("station"),
+         QStringLiteral("The station's name in the ledger and the records (default: the host name)."),
+         QStringLiteral("NAME")},
+        {QStringLiteral("operator"), QStringLiteral("Who runs the station, for the records in the ledger."),
+         QStringLiteral("NAME")},
         FleetCommandLine::jsonOption(texts),
         FleetCommandLine::recordOption(texts),
         {QStringLiteral("report"),
@@ -174,27 +227,56 @@ void describe(QCommandLineParser &parser)
                                  QStringLiteral("[ADDRESS...]"));
 }
 
-// Takes --program, --mac-pool (reading the list) and --ledger; the usage
-// error, or an empty text.
+// Takes --ledger, --create-ledger, --import-ledger, --station and
+// --operator; the usage error, or an empty text.
+QString takeLedger(const QCommandLineParser &parser, CheckOptions *options)
+{
+    const bool ledger = parser.isSet(QStringLiteral("ledger"));
+    options->createLedger = parser.isSet(QStringLiteral("create-ledger"));
+    options->importLedger = parser.value(QStringLiteral("import-ledger"));
+    const bool import = parser.isSet(QStringLiteral("import-ledger"));
+    if ((options->createLedger || import) && !ledger)
+        return QStringLiteral("--create-ledger and --import-ledger need --ledger LEDGER");
+    if (options->createLedger && import)
+        return QStringLiteral("--create-ledger and --import-ledger are two runs");
+    if (import && options->importLedger.isEmpty())
+        return QStringLiteral("--import-ledger: the file name is empty");
+    options->station = parser.isSet(QStringLiteral("station")) ? parser.value(QStringLiteral("station"))
+                                                               : QSysInfo::machineHostName();
+    if (options->station.isEmpty())
+        return QStringLiteral("--station: the name is empty");
+    options->operatorName = parser.value(QStringLiteral("operator"));
+    if (!ledger)
+        return QString();
+    options->ledgerFile = parser.value(QStringLiteral("ledger"));
+    return LedgerConnection::locationError(options->ledgerFile);
+}
+
+// Takes --program and --mac-pool (reading the list); the usage error, or an
+// empty text.
 QString takeProgramming(const QCommandLineParser &parser, CheckOptions *options)
 {
     options->program = parser.isSet(QStringLiteral("program"));
     if (options->program && options->assembly == Assembly::Unknown)
         return QStringLiteral("--program needs --assembly MODEL, the model the line builds");
     const bool pool = parser.isSet(QStringLiteral("mac-pool"));
-    const bool ledger = parser.isSet(QStringLiteral("ledger"));
-    if ((pool || ledger) && !options->program)
-        return QStringLiteral("--mac-pool and --ledger are only used with --program");
-    if (pool != ledger)
-        return QStringLiteral("--mac-pool and --ledger go together: every MAC handed out is written to the ledger");
+    const bool ledger = !options->ledgerFile.isEmpty();
+    if (pool && !options->program)
+        return QStringLiteral("--mac-pool is only used with --program");
+    if (options->program && pool != ledger)
+        return QStringLiteral("--program: --mac-pool and --ledger go together: every MAC handed out is written to "
+                              "the ledger");
     if (!pool)
         return QString();
-    options->ledgerFile = parser.value(QStringLiteral("ledger"));
-    if (options->ledgerFile.isEmpty())
-        return QStringLiteral("--ledger: the file name is empty");
     QString error;
     options->macPool.load(parser.value(QStringLiteral("mac-pool")), &error);
     return error;
+}
+
+// A run that only works on the ledger.
+bool ledgerOnly(const CheckOptions &options)
+{
+    return options.createLedger || !options.importLedger.isEmpty();
 }
 
 // Takes --expect; the usage error, or an empty text.
@@ -310,13 +392,18 @@ CommandLine parse(const QStringList &arguments)
             return usageError(QStringLiteral("--assembly: \"%1\" is not one of %2")
                                   .arg(text, Assembly::names().join(QStringLiteral(", "))));
     }
-    error = takeExpectedUnits(parser, &options);
+    error = takeLedger(parser, &options);
+    if (error.isEmpty())
+        error = takeExpectedUnits(parser, &options);
     if (error.isEmpty())
         error = takeProgramming(parser, &options);
     if (error.isEmpty())
         error = FleetCommandLine::takeOutputs(parser, &options);
-    if (error.isEmpty())
+    if (error.isEmpty() && !ledgerOnly(options))
         error = FleetCommandLine::requireUnits(options);
+    if (error.isEmpty() && ledgerOnly(options) && (!options.units.isEmpty() || options.discover || options.program))
+        error = QStringLiteral("--create-ledger and --import-ledger do nothing else: no ADDRESS, --discover or "
+                               "--program with them");
     if (!error.isEmpty())
         return usageError(error);
     line.outcome = CommandLine::Run;

@@ -6,6 +6,7 @@
 #include "channel/windowtext.h"
 
 #include <QJsonArray>
+#include <QJsonDocument>
 
 #include <algorithm>
 
@@ -64,11 +65,27 @@ QString blockText(const UnitCheck &unit, const QString &text)
     return unit.statusRead() ? text : QString();
 }
 
+// "model HV4K, MAC 02:4B:7D:00:01:00": what --program sent the unit, acknowledged or not.
+QString sentText(const UnitCheck &unit)
+{
+    QStringList parts;
+    if (!unit.sentAssembly().isEmpty())
+        parts << QStringLiteral("model ") + unit.sentAssembly();
+    if (!unit.sentMac().isEmpty())
+        parts << QStringLiteral("MAC ") + unit.sentMac();
+    return parts.join(QStringLiteral(", "));
+}
+
 } // namespace
 
 QString textBlock(const UnitCheck &unit, int timeoutMs)
 {
     const QString address = unit.address().toString();
+    if (unit.interrupted()) {
+        const QString sent = sentText(unit);
+        return address + QStringLiteral("  Not judged: the run was stopped.\n")
+            + (sent.isEmpty() ? QString() : QStringLiteral("Sent: %1.\n").arg(sent));
+    }
     if (!unit.answered())
         return address + QStringLiteral("  No answer within %1 s.\n").arg(timeoutMs / 1000.0);
 
@@ -109,7 +126,7 @@ QJsonObject unitObject(const UnitCheck &unit)
     const UnitStatus &s = unit.status();
     // Nothing is known of a unit that never answered.
     const quint16 flags = unit.answered() ? s.conditionFlags : 0;
-    return {
+    QJsonObject object{
         {QStringLiteral("address"), unit.address().toString()},
         {QStringLiteral("answered"), unit.answered()},
         {QStringLiteral("ready"), unit.ready()},
@@ -130,6 +147,16 @@ QJsonObject unitObject(const UnitCheck &unit)
         {QStringLiteral("stationId"), int(s.stationId)},
         {QStringLiteral("elapsedMs"), double(unit.elapsedMs())},
     };
+    if (unit.interrupted()) {
+        object.insert(QStringLiteral("interrupted"), true);
+        QJsonObject sent;
+        if (!unit.sentAssembly().isEmpty())
+            sent.insert(QStringLiteral("assembly"), unit.sentAssembly());
+        if (!unit.sentMac().isEmpty())
+            sent.insert(QStringLiteral("mac"), unit.sentMac());
+        object.insert(QStringLiteral("sent"), sent);
+    }
+    return object;
 }
 
 QByteArray jsonDocument(const std::vector<UnitCheck> &units)
@@ -143,6 +170,26 @@ QByteArray jsonDocument(const std::vector<UnitCheck> &units)
 QByteArray recordLine(const UnitCheck &unit)
 {
     return FleetRecord::recordLine(unitObject(unit), unit.finishTime());
+}
+
+Ledger::Record ledgerRecord(const UnitCheck &unit, const QDateTime &now)
+{
+    Ledger::Record row;
+    row.judgedAt = unit.finishTime().isValid() ? unit.finishTime() : now;
+    row.address = unit.address().toString();
+    row.model = unit.status().modelToken;
+    row.controlMac = blockText(unit, unit.status().controlMacText);
+    row.danteMac = blockText(unit, unit.status().danteMacText);
+    row.ready = unit.ready();
+    row.checklist = unit.checklist();
+    row.programmingFailure = unit.programmingFailure();
+    row.record = QJsonDocument::fromJson(FleetRecord::recordLine(unitObject(unit), row.judgedAt)).object();
+    return row;
+}
+
+QString claimedLine(const UnitCheck &unit)
+{
+    return unit.address().toString() + QStringLiteral("  Programmed by station %1.\n").arg(unit.claimedBy());
 }
 
 QString missingUnitsLine(const std::vector<UnitCheck> &units, int expectedUnits)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "gate/ledger.h"
 #include "gate/unitcheck.h"
 
 #include <QByteArray>
@@ -23,6 +24,11 @@ QByteArray jsonDocument(const std::vector<UnitCheck> &units);
 // The unit's object plus "time", on one line ending in a newline.
 QByteArray recordLine(const UnitCheck &unit);
 
+// The unit's row of the line's records in the ledger; its record object is
+// the record line's. `now` stands for the time of a unit not judged.
+Ledger::Record ledgerRecord(const UnitCheck &unit, const QDateTime &now);
+// "ADDRESS  Programmed by station NAME.": a unit another station's run claimed.
+QString claimedLine(const UnitCheck &unit);
 // How many units answered; with --expect N and fewer than N of them, the
 // line for standard error that says so, else an empty text.
 QString missingUnitsLine(const std::vector<UnitCheck> &units, int expectedUnits);

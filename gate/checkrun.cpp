@@ -1,5 +1,7 @@
 #include "gate/checkrun.h"
 
+#include "gate/checkreport.h"
+#include "gate/macuniqueness.h"
 #include "gate/unitprogramming.h"
 
 
@@ -19,7 +21,20 @@ CheckRun::CheckRun(const CheckOptions &options, Ledger *ledger, QObject *parent)
 
 bool CheckRun::start(QString *error)
 {
+    if (m_ledger && m_options.program)
+        m_ledger->releaseEarlierClaims();
     return m_run.start(error);
+}
+
+void CheckRun::interrupt()
+{
+    if (m_interrupted)
+        return;
+    m_interrupted = true;
+    const qint64 now = m_run.elapsedMs();
+    for (const auto &unit : m_run.units())
+        static_cast<UnitCheck &>(*unit).interrupt(now);
+    takeVerdicts();
 }
 
 std::unique_ptr<FleetUnit> CheckRun::makeUnit(const QHostAddress &address, qint64 startedMs)
@@ -28,10 +43,9 @@ std::unique_ptr<FleetUnit> CheckRun::makeUnit(const QHostAddress &address, qint6
         return std::make_unique<UnitCheck>(address, m_options.assembly, startedMs, m_options.timeoutMs);
     UnitProgramming::Line line;
     line.assembly = m_options.assembly;
-    if (m_ledger) {
+    line.ledger = m_ledger;
+    if (m_ledger && !m_options.macPool.ranges().empty())
         line.pool = &m_options.macPool;
-        line.ledger = m_ledger;
-    }
     return std::make_unique<UnitProgramming>(address, line, startedMs, m_options.timeoutMs);
 }
 
@@ -50,11 +64,36 @@ void CheckRun::showProgress()
 
 void CheckRun::takeVerdicts()
 {
+    if (m_verdictsTaken)
+        return;
+    m_verdictsTaken = true;
     if (m_progress)
         m_progress->clear();
     m_units.clear();
     m_units.reserve(m_run.units().size());
-    for (const auto &unit : m_run.units())
-        m_units.push_back(static_cast<const UnitCheck &>(*unit));
+    for (const auto &unit : m_run.units()) {
+        const auto &check = static_cast<const UnitCheck &>(*unit);
+        if (check.claimedBy().isEmpty())
+            m_units.push_back(check);
+        else
+            m_claimedElsewhere.push_back(check);
+    }
+    MacUniqueness::mark(m_units, m_ledger);
+    writeLedger();
     emit finished();
+}
+
+// Every unit judged is a row of the records; the run's claims lapse.
+void CheckRun::writeLedger()
+{
+    if (!m_ledger)
+        return;
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    std::vector<Ledger::Record> records;
+    records.reserve(m_units.size());
+    for (const UnitCheck &unit : m_units)
+        records.push_back(CheckReport::ledgerRecord(unit, now));
+    m_ledger->addRecords(records);
+    if (m_options.program)
+        m_ledger->releaseClaims();
 }

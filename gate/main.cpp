@@ -2,11 +2,13 @@
 #include "gate/checkoptions.h"
 #include "gate/checkreport.h"
 #include "gate/checkrun.h"
-#include "gate/ledger.h"
+#include "gate/ledgerimport.h"
+#include "gate/ledgerstart.h"
 #include "gate/yieldchart.h"
 #include "gate/yieldreport.h"
 #include "fleet/programoutput.h"
 #include "fleet/recordfile.h"
+#include "fleet/stopsignals.h"
 
 #include "programversion.h"
 
@@ -41,24 +43,21 @@ std::unique_ptr<QCoreApplication> makeApplication(int &argc, char *argv[])
 // --report: the yield from the ledger's records.
 int printReport(const CheckOptions &options)
 {
-    if (!QFile::exists(options.ledgerFile)) {
-        printError(QStringLiteral("%1: no such ledger").arg(options.ledgerFile));
-        return CheckCommandLine::NoLedger;
-    }
     QString error;
     std::vector<YieldReport::Verdict> verdicts;
     YieldReport::MacsLeft macs;
     {
-        QSqlDatabase database = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("report"));
-        database.setDatabaseName(options.ledgerFile);
-        database.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
-        if (!database.open())
-            error = database.lastError().text();
-        else if (YieldReport::readVerdicts(database, options.reportPeriod, &verdicts, &error)
-                 && !options.macPool.ranges().empty())
+        LedgerConnection connection;
+        const LedgerConnection::Status status = connection.open(options.ledgerFile, &error);
+        if (status != LedgerConnection::Status::Open) {
+            printError(error);
+            return LedgerStart::exitStatus(status);
+        }
+        const QSqlDatabase database = connection.database();
+        if (YieldReport::readVerdicts(database, options.reportPeriod, &verdicts, &error)
+            && !options.macPool.ranges().empty())
             YieldReport::readMacsLeft(database, options.macPool, &macs, &error);
     }
-    QSqlDatabase::removeDatabase(QStringLiteral("report"));
     if (!error.isEmpty()) {
         printError(QStringLiteral("%1: %2").arg(options.ledgerFile, error));
         return CheckCommandLine::RecordFailure;
@@ -101,20 +100,48 @@ int main(int argc, char *argv[])
         return printReport(options);
 
     QString error;
+    if (options.createLedger) {
+        const int status = LedgerStart::create(options, &error);
+        if (status == 0)
+            printOut((error + QLatin1Char('\n')).toUtf8());
+        else
+            printError(error);
+        return status;
+    }
+
+    if (!options.importLedger.isEmpty()) {
+        QString report;
+        QStringList errors;
+        const int status = LedgerImport::run(options, &report, &errors);
+        for (const QString &line : errors)
+            printError(line);
+        printOut(report.toUtf8());
+        return status;
+    }
+
+    LedgerConnection connection;
+    std::unique_ptr<Ledger> ledger;
+    if (!options.ledgerFile.isEmpty()) {
+        int status = 0;
+        ledger = LedgerStart::open(options, &connection, &status, &error);
+        if (!ledger) {
+            printError(error);
+            return status;
+        }
+    }
+
     RecordFile record;
     if (!options.recordFile.isEmpty() && !record.open(options.recordFile, &error)) {
         printError(error);
         return CheckCommandLine::RecordFailure;
     }
 
-    Ledger ledger;
-    if (!options.ledgerFile.isEmpty() && !ledger.open(options.ledgerFile, &error)) {
-        printError(error);
-        return CheckCommandLine::RecordFailure;
-    }
-
-    CheckRun run(options, ledger.isOpen() ? &ledger : nullptr);
+    CheckRun run(options, ledger.get());
     QObject::connect(&run, &CheckRun::finished, app.get(), &QCoreApplication::quit, Qt::QueuedConnection);
+    // SIGINT, SIGTERM: nothing more is sent; every unit is reported, recorded
+    // and written to the ledger with what it was sent.
+    StopSignals stop;
+    QObject::connect(&stop, &StopSignals::stopRequested, &run, &CheckRun::interrupt);
     if (!run.start(&error)) {
         printError(QStringLiteral("cannot open a UDP socket: ") + error);
         return CheckCommandLine::SocketFailure;
@@ -128,15 +155,22 @@ int main(int argc, char *argv[])
         QString text;
         for (const UnitCheck &unit : units)
             text += CheckReport::textBlock(unit, options.timeoutMs) + QLatin1Char('\n');
+        for (const UnitCheck &unit : run.claimedElsewhere())
+            text += CheckReport::claimedLine(unit) + QLatin1Char('\n');
         text += CheckReport::summaryLine(units);
         printOut(text.toUtf8());
     }
-    if (options.discover && units.empty())
+    if (options.discover && units.empty() && run.claimedElsewhere().empty())
         printError(QStringLiteral("no unit answered the discovery query sent to %1")
                        .arg(run.discoveryAddress().toString()));
 
     int status = CheckReport::exitStatus(units);
-    const QString missing = CheckReport::missingUnitsLine(units, options.expectedUnits);
+    if (options.discover && units.empty() && !run.claimedElsewhere().empty())
+        status = CheckCommandLine::AllReady; // every unit was another station's
+    // Units another station's run claimed answered too.
+    std::vector<UnitCheck> seen = units;
+    seen.insert(seen.end(), run.claimedElsewhere().begin(), run.claimedElsewhere().end());
+    const QString missing = CheckReport::missingUnitsLine(seen, options.expectedUnits);
     if (!missing.isEmpty()) {
         printError(missing);
         status = CheckCommandLine::NoAnswer;
@@ -148,5 +182,12 @@ int main(int argc, char *argv[])
             break;
         }
     }
+    if (ledger && !ledger->failures().isEmpty()) {
+        for (const QString &failure : ledger->failures())
+            printError(failure);
+        status = CheckCommandLine::LedgerFailure;
+    }
+    if (stop.caughtSignal() != 0)
+        status = StopSignals::exitStatus(stop.caughtSignal());
     return status;
 }

@@ -60,9 +60,17 @@ void UnitCheck::finish(qint64 nowMs, const QDateTime &time)
     m_finishTime = time;
 }
 
+void UnitCheck::interrupt(qint64 nowMs)
+{
+    if (m_finished)
+        return;
+    m_interrupted = true;
+    finish(nowMs, QDateTime::currentDateTimeUtc());
+}
+
 bool UnitCheck::ready() const
 {
-    return answered() && m_programmingFailure.isEmpty()
+    return answered() && m_programmingFailure.isEmpty() && !m_interrupted
         && Checklist::releaseReady(m_statusRead, !checklist().isEmpty());
 }
 
@@ -80,6 +88,12 @@ void UnitCheck::failProgramming(const QString &reason, qint64 nowMs)
     finish(nowMs, QDateTime::currentDateTimeUtc());
 }
 
+void UnitCheck::leaveToStation(const QString &station, qint64 nowMs)
+{
+    m_claimedBy = station;
+    finish(nowMs, QDateTime::currentDateTimeUtc());
+}
+
 bool UnitCheck::modelMismatch() const
 {
     return m_lineAssembly != Assembly::Unknown && !m_status.modelToken.isEmpty()
@@ -94,5 +108,5 @@ QStringList UnitCheck::checklist() const
     if (modelMismatch())
         lines << QStringLiteral("-PROGRAMMED AS %1; THIS LINE BUILDS %2.")
                      .arg(m_status.modelToken, Assembly::name(m_lineAssembly));
-    return lines;
+    return lines + m_ledgerLines;
 }

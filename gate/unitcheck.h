@@ -59,6 +59,20 @@ public:
     QString programmedMac() const { return m_programmedMac; }
     // Why programming the unit failed; empty when it did not. Such a unit is not ready.
     QString programmingFailure() const { return m_programmingFailure; }
+    // The station whose run claimed the unit in the ledger first; empty when
+    // this run works on it. Such a unit is left alone and not counted.
+    QString claimedBy() const { return m_claimedBy; }
+    // What --program sent the unit, acknowledged or not; empty: nothing.
+    QString sentAssembly() const { return m_sentAssembly; }
+    QString sentMac() const { return m_sentMac; }
+    // The run was stopped (SIGINT, SIGTERM) before the unit was judged.
+    bool interrupted() const { return m_interrupted; }
+    // Stops the unit's check where it is: nothing more is sent it.
+    void interrupt(qint64 nowMs);
+
+    // Lines the ledger adds to the checklist (a MAC that is not this unit's
+    // alone); each makes the unit not ready.
+    void addLedgerLine(const QString &line) { m_ledgerLines << line; }
 
 protected:
     // The unit was programmed: what it sent before does not count for the
@@ -68,6 +82,10 @@ protected:
     void setProgrammedMac(const QString &mac) { m_programmedMac = mac; }
     // Ends the unit's check with its failure, judged on what it sent so far.
     void failProgramming(const QString &reason, qint64 nowMs);
+    // Another station's run works on the unit: its check ends untouched.
+    void leaveToStation(const QString &station, qint64 nowMs);
+    void markSentAssembly(const QString &assembly) { m_sentAssembly = assembly; }
+    void markSentMac(const QString &mac) { m_sentMac = mac; }
 
 private:
     int m_lineAssembly = 0; // the assembly hvtk-check was given
@@ -85,4 +103,9 @@ private:
     QString m_programmedAssembly;
     QString m_programmedMac;
     QString m_programmingFailure;
+    QString m_claimedBy;
+    QStringList m_ledgerLines;
+    QString m_sentAssembly;
+    QString m_sentMac;
+    bool m_interrupted = false;
 };

@@ -77,15 +77,54 @@ void UnitProgramming::due(qint64 nowMs)
 // A complete status reply shows what the unit still needs.
 void UnitProgramming::look(qint64 nowMs)
 {
+    if (!claimed(nowMs))
+        return;
     if (modelMismatch() && !m_assemblySent) {
         m_assemblySent = true;
+        markSentAssembly(Assembly::name(m_line.assembly));
         sendCommand(CommandText::assembly(m_line.assembly), nowMs);
-    } else if (status().hasCondition(ControlMacInvalid) && m_line.pool && !m_macSent) {
-        m_macSent = true;
-        giveMac(nowMs);
-    } else {
-        m_step = Step::Judge;
+        return;
     }
+    if (m_line.pool && !m_macSent) {
+        QString error;
+        const bool own = holdsOwnMac(&error);
+        if (!error.isEmpty()) {
+            failProgramming(error, nowMs);
+            return;
+        }
+        if (!own) {
+            m_macSent = true;
+            giveMac(nowMs);
+            return;
+        }
+    }
+    m_step = Step::Judge;
+}
+
+// Before anything is sent: the unit is this run's, or another station's.
+bool UnitProgramming::claimed(qint64 nowMs)
+{
+    if (m_claimed || !m_line.ledger)
+        return true;
+    const Ledger::Claim claim = m_line.ledger->claim(status().danteMacText, QDateTime::currentDateTimeUtc());
+    if (!claim.error.isEmpty()) {
+        failProgramming(claim.error, nowMs);
+        return false;
+    }
+    if (!claim.ours) {
+        leaveToStation(claim.station, nowMs);
+        return false;
+    }
+    m_claimed = true;
+    return true;
+}
+
+bool UnitProgramming::holdsOwnMac(QString *error)
+{
+    if (status().hasCondition(ControlMacInvalid))
+        return false;
+    const std::optional<Ledger::Issue> issue = m_line.ledger->issueOf(status().controlMacText, error);
+    return issue && issue->danteMac == status().danteMacText && issue->outcome != QLatin1String("refused");
 }
 
 void UnitProgramming::giveMac(qint64 nowMs)
@@ -97,6 +136,7 @@ void UnitProgramming::giveMac(qint64 nowMs)
         return;
     }
     m_macGiven = allocation.mac;
+    markSentMac(allocation.mac);
     // The window's MAC SET for this text typed into its MAC field, its type box hidden.
     sendCommand(CommandText::macAddress(allocation.mac, false), nowMs);
 }
@@ -113,12 +153,20 @@ void UnitProgramming::sendCommand(const QByteArray &command, qint64 nowMs)
 void UnitProgramming::acknowledged(const QString &code, qint64 nowMs)
 {
     if (!ResultCodes::isSuccess(code)) {
-        fail(ResultCodes::refusal(code), nowMs);
+        const QString reason = ResultCodes::refusal(code);
+        // A refused MAC is never handed out again, to this unit or another.
+        if (!m_macGiven.isEmpty())
+            m_line.ledger->markRefused(m_macGiven, reason);
+        fail(reason, nowMs);
         return;
     }
     m_command.clear();
     if (!m_macGiven.isEmpty()) {
         setProgrammedMac(m_macGiven);
+        if (!m_line.ledger->markProgrammed(m_macGiven)) {
+            failProgramming(QStringLiteral("MAC %1: %2").arg(m_macGiven, m_line.ledger->failures().last()), nowMs);
+            return;
+        }
         resumePolling(nowMs);
         return;
     }
@@ -136,17 +184,11 @@ void UnitProgramming::resumePolling(qint64 nowMs)
     send(request());
 }
 
-// The pending command failed: a MAC handed out for it is marked in the ledger.
+// The pending command failed. A MAC without an acknowledgement stays this
+// unit's in the ledger: it may have reached the unit.
 void UnitProgramming::fail(const QString &reason, qint64 nowMs)
 {
-    QString failure = reason;
-    if (!m_macGiven.isEmpty()) {
-        failure = QStringLiteral("MAC %1: %2").arg(m_macGiven, reason);
-        QString error;
-        if (!m_line.ledger->recordFailure(m_macGiven, ledgerUnit(), reason, QDateTime::currentDateTimeUtc(), &error))
-            failure += QStringLiteral("; ") + error;
-    }
-    failProgramming(failure, nowMs);
+    failProgramming(m_macGiven.isEmpty() ? reason : QStringLiteral("MAC %1: %2").arg(m_macGiven, reason), nowMs);
 }
 
 Ledger::Unit UnitProgramming::ledgerUnit() const

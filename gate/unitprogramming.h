@@ -8,8 +8,11 @@
 // window's own commands: a unit that reports another model than the line
 // builds gets the assembly SET and, once it acknowledged it, the window's
 // defaults-and-restart pause; a unit whose control MAC the checklist rejects
-// gets the MAC SET with the next free MAC of the master list, written to the
-// ledger before it is sent. Each is sent at most once; until it is
+// gets the MAC SET with the next free MAC of the master list, committed to the
+// ledger before it is sent. With a ledger, a control MAC the checklist accepts
+// but the ledger never handed to this unit (by its Dante MAC) is replaced the
+// same way, and the unit is first claimed in the ledger for this run: a unit
+// another station's run claimed is left alone. Each is sent at most once; until it is
 // acknowledged it is sent again with every poll, as a poll is. Then the unit is
 // polled and judged as every other. A refusal ("E" code), a missing
 // acknowledgement or an exhausted list ends the unit with its failure.
@@ -46,6 +49,9 @@ private:
     void sendCommand(const QByteArray &command, qint64 nowMs);
     void acknowledged(const QString &code, qint64 nowMs);
     void giveMac(qint64 nowMs);
+    bool claimed(qint64 nowMs);
+    // The ledger handed this unit's control MAC to this unit; `error` when it cannot tell.
+    bool holdsOwnMac(QString *error);
     void resumePolling(qint64 nowMs);
     void fail(const QString &reason, qint64 nowMs);
     Ledger::Unit ledgerUnit() const;
@@ -59,4 +65,5 @@ private:
     QString m_macGiven;        // the MAC in m_command
     bool m_assemblySent = false;
     bool m_macSent = false;
+    bool m_claimed = false;
 };

@@ -2,7 +2,10 @@
 // models, units that failed their first verdict and passed their last (or
 // the other way round), rows at the very edges of a day, the period's
 // bounds, the JSON figures, the chart, and what is refused.
+#include "gate/ledgerschema.h"
+
 #include <QtSql>
+
 #include <QtTest>
 
 namespace {
@@ -69,29 +72,14 @@ const QList<Row> Rows{
     {"2026-12-09T10:00:00.000Z", "HV4K", "02:4B:7D:00:00:01", "00:1D:C1:07:00:01", false, {Dip}, ""},
 };
 
-// The records table as the ledger holds it.
-const char *const RecordsTable = R"(CREATE TABLE unit_records (
-  id INTEGER PRIMARY KEY,
-  run_id TEXT NOT NULL,
-  station TEXT NOT NULL,
-  operator TEXT NOT NULL DEFAULT '',
-  version TEXT NOT NULL,
-  judged_at TEXT NOT NULL,
-  address TEXT NOT NULL,
-  model TEXT NOT NULL DEFAULT '',
-  control_mac TEXT NOT NULL DEFAULT '',
-  dante_mac TEXT NOT NULL DEFAULT '',
-  ready INTEGER NOT NULL,
-  checklist TEXT NOT NULL DEFAULT '[]',
-  programming_failure TEXT NOT NULL DEFAULT '',
-  record TEXT NOT NULL))";
-
 // The MACs the ledger handed out: four of the master list, one of another.
-const char *const IssuedMacs[] = {
-    "CREATE TABLE issued_macs (id INTEGER PRIMARY KEY, mac TEXT NOT NULL UNIQUE)",
-    "INSERT INTO issued_macs (mac) VALUES ('02:4B:7D:00:00:00'), ('02:4B:7D:00:00:01'), ('02:4B:7D:00:00:0F'), "
-    "('02:4B:7D:00:00:08'), ('02:4B:7D:00:01:00')",
-};
+const char *const IssuedMacs =
+    "INSERT INTO issued_macs (mac, station, run_id, issued_at, outcome) VALUES "
+    "('02:4B:7D:00:00:00', 'line3-pc', 'run', '2026-12-08T08:00:00.000Z', 'programmed'), "
+    "('02:4B:7D:00:00:01', 'line3-pc', 'run', '2026-12-08T08:00:00.000Z', 'programmed'), "
+    "('02:4B:7D:00:00:0F', 'line3-pc', 'run', '2026-12-08T08:00:00.000Z', 'programmed'), "
+    "('02:4B:7D:00:00:08', 'line3-pc', 'run', '2026-12-08T08:00:00.000Z', 'programmed'), "
+    "('02:4B:7D:00:01:00', 'line3-pc', 'run', '2026-12-08T08:00:00.000Z', 'programmed')";
 
 // Writes the rows into a new ledger at `path`, in a shuffled order: the
 // report goes by the time judged, not by the row's place.
@@ -102,9 +90,9 @@ QString writeLedger(const QString &path, const QList<Row> &rows)
         QSqlDatabase database = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("fixture"));
         database.setDatabaseName(path);
         QSqlQuery query(database);
-        if (!database.open() || !query.exec(QLatin1String(RecordsTable)) || !query.exec(QLatin1String(IssuedMacs[0]))
-            || !query.exec(QLatin1String(IssuedMacs[1])))
-            error = database.lastError().text() + query.lastError().text();
+        // The ledger's own schema, as hvtk-check --create-ledger makes it.
+        if (!database.open() || !LedgerSchema::create(database, &error) || !query.exec(QLatin1String(IssuedMacs)))
+            error += database.lastError().text() + query.lastError().text();
         for (int i = 0; error.isEmpty() && i < rows.size(); ++i) {
             const Row &row = rows[(i * 7) % rows.size()];
             query.prepare(QStringLiteral(
