@@ -14,6 +14,7 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QHostInfo>
+#include <QNetworkInterface>
 #include <QSaveFile>
 
 #include <cstdio>
@@ -31,15 +32,20 @@ int readPlan(const QString &path, QList<PlannedUnit> *plan)
         printError(QStringLiteral("%1: %2").arg(path, file.errorString()));
         return CommissionCommandLine::PlanUnreadable;
     }
-    const PlanFile::Read read = PlanFile::parse(file.readAll());
-    if (!read.isText) {
-        printError(QStringLiteral("%1: not UTF-8 text").arg(path));
+    const PlanFile::Read read = PlanFile::parse(file.read(PlanFile::MaximumSize + 1));
+    if (read.content == PlanFile::Content::Workbook) {
+        printError(QStringLiteral("%1: a spreadsheet workbook, not CSV text; save it as CSV (UTF-8)").arg(path));
         return CommissionCommandLine::PlanUnreadable;
     }
     QList<PlanError> errors = read.errors;
     PlanValidator::Checked checked;
     if (read.columnsFound) {
-        checked = PlanValidator::check(read.rows);
+        QList<quint32> workstation;
+        for (const QHostAddress &address : QNetworkInterface::allAddresses()) {
+            if (address.protocol() == QAbstractSocket::IPv4Protocol)
+                workstation << address.toIPv4Address();
+        }
+        checked = PlanValidator::check(read.rows, workstation);
         errors += checked.errors;
     }
     if (!errors.isEmpty()) {
@@ -49,7 +55,8 @@ int readPlan(const QString &path, QList<PlannedUnit> *plan)
         for (const PlanError &error : errors)
             text += QStringLiteral("%1:%2: %3\n").arg(path).arg(error.line).arg(error.text).toUtf8();
         fwrite(text.constData(), 1, size_t(text.size()), stderr);
-        return CommissionCommandLine::PlanInvalid;
+        return read.content == PlanFile::Content::NotUtf8 ? CommissionCommandLine::PlanUnreadable
+                                                          : CommissionCommandLine::PlanInvalid;
     }
     *plan = checked.units;
     return CommissionCommandLine::Done;

@@ -145,7 +145,7 @@ PlannedUnit checkRow(const PlanRow &row, QList<PlanError> *errors)
     return unit;
 }
 
-// Two rows that share what must be one unit's own.
+// Two rows that share the MAC or the Dante name.
 void checkShared(const QList<PlannedUnit> &units, const QList<PlanRow> &rows, QList<PlanError> *errors)
 {
     struct Key
@@ -155,15 +155,13 @@ void checkShared(const QList<PlannedUnit> &units, const QList<PlanRow> &rows, QL
     };
     const QList<Key> keys{
         {PlanColumns::ControlMac, [](const PlannedUnit &u) { return u.identity.controlMac; }},
-        {PlanColumns::ControlIp, [](const PlannedUnit &u) { return QString::number(u.identity.controlIp); }},
-        {PlanColumns::DanteIp, [](const PlannedUnit &u) { return QString::number(u.identity.danteIp); }},
         {PlanColumns::DanteName, [](const PlannedUnit &u) { return u.identity.danteName.toCaseFolded(); }},
     };
     for (const Key &key : keys) {
         QHash<QString, int> firstLine;
         for (int i = 0; i < units.size(); ++i) {
             const QString value = key.value(units[i]);
-            if (value.isEmpty() || value == QLatin1String("0"))
+            if (value.isEmpty())
                 continue;
             const auto first = firstLine.constFind(value);
             if (first == firstLine.constEnd()) {
@@ -174,6 +172,68 @@ void checkShared(const QList<PlannedUnit> &units, const QList<PlanRow> &rows, QL
                                                .arg(PlanColumns::name(key.column),
                                                     rows[i].fields[std::size_t(key.column)])
                                                .arg(first.value())});
+        }
+    }
+}
+
+quint32 addressIn(const Identity &identity, Column column)
+{
+    switch (column) {
+    case PlanColumns::ControlIp: return identity.controlIp;
+    case PlanColumns::ControlGateway: return identity.controlGateway;
+    case PlanColumns::DanteIp: return identity.danteIp;
+    case PlanColumns::DanteGateway: return identity.danteGateway;
+    case PlanColumns::QsysCoreIp: return identity.qsysCoreIp;
+    default: return 0;
+    }
+}
+
+// Where an address stands first: a row's line and column.
+struct Holder
+{
+    int line = 0;
+    Column column = PlanColumns::ControlIp;
+};
+
+// What a unit's own addresses (control and Dante) must not be: another
+// row's or its own other one, any row's gateway or Q-SYS core, this
+// workstation's.
+void checkAddresses(const QList<PlannedUnit> &units, const QList<quint32> &workstation, QList<PlanError> *errors)
+{
+    const Column own[] = {PlanColumns::ControlIp, PlanColumns::DanteIp};
+    const Column others[] = {PlanColumns::ControlGateway, PlanColumns::DanteGateway, PlanColumns::QsysCoreIp};
+    QHash<quint32, Holder> otherHolders;
+    for (const PlannedUnit &unit : units) {
+        for (const Column column : others) {
+            const quint32 address = addressIn(unit.identity, column);
+            if (address != 0 && !otherHolders.contains(address))
+                otherHolders.insert(address, {unit.line, column});
+        }
+    }
+    const auto where = [](const Holder &holder, Column column, int line) {
+        if (holder.line == line)
+            return QStringLiteral("this row's %1").arg(PlanColumns::name(holder.column));
+        if (holder.column == column)
+            return QStringLiteral("on line %1").arg(holder.line);
+        return QStringLiteral("the %1 on line %2").arg(PlanColumns::name(holder.column)).arg(holder.line);
+    };
+    QHash<quint32, Holder> ownHolders;
+    for (const PlannedUnit &unit : units) {
+        for (const Column column : own) {
+            const quint32 address = addressIn(unit.identity, column);
+            if (!isUnicast(address))
+                continue; // not an address, an error of its row
+            const QString what = QStringLiteral("%1 %2").arg(PlanColumns::name(column), AddressText::ipv4(address));
+            if (workstation.contains(address))
+                errors->append({unit.line, what + QStringLiteral(" is this workstation's address")});
+            const auto other = otherHolders.constFind(address);
+            if (other != otherHolders.constEnd())
+                errors->append({unit.line, QStringLiteral("%1 is %2").arg(what, where(*other, column, unit.line))});
+            const auto first = ownHolders.constFind(address);
+            if (first == ownHolders.constEnd())
+                ownHolders.insert(address, {unit.line, column});
+            else
+                errors->append({unit.line, QStringLiteral("%1 is also %2").arg(what, where(*first, column, unit.line))});
         }
     }
 }
@@ -209,12 +269,13 @@ bool parseDotted(const QString &cell, quint32 *address)
     return true;
 }
 
-Checked check(const QList<PlanRow> &rows)
+Checked check(const QList<PlanRow> &rows, const QList<quint32> &workstationAddresses)
 {
     Checked checked;
     for (const PlanRow &row : rows)
         checked.units << checkRow(row, &checked.errors);
     checkShared(checked.units, rows, &checked.errors);
+    checkAddresses(checked.units, workstationAddresses, &checked.errors);
     std::stable_sort(checked.errors.begin(), checked.errors.end(),
                      [](const PlanError &a, const PlanError &b) { return a.line < b.line; });
     return checked;

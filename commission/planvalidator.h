@@ -12,8 +12,10 @@ struct PlannedUnit
     Identity identity;
 };
 
-// The checks of a plan before anything is sent: every cell of every row, and
-// what two rows must not share.
+// The checks of a plan before anything is sent: every cell of every row, what
+// two rows must not share, and the addresses no unit may have: another
+// unit's, its own other one, a gateway, a Q-SYS core or one of this
+// workstation's (its IPv4 addresses, which the caller gives).
 namespace PlanValidator {
 
 struct Checked
@@ -22,7 +24,7 @@ struct Checked
     QList<PlanError> errors;  // in line order
 };
 
-Checked check(const QList<PlanRow> &rows);
+Checked check(const QList<PlanRow> &rows, const QList<quint32> &workstationAddresses);
 
 // The MAC of a cell: six hexadecimal bytes, upper or lower case, ":" or "-"
 // between them; upper case joined by ":", or empty when it is none.

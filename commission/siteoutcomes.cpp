@@ -4,8 +4,10 @@
 
 #include <QHash>
 
-#include <algorithm>
 #include <QMultiHash>
+
+#include <algorithm>
+#include <utility>
 
 QString outcomeText(Outcome outcome)
 {
@@ -28,6 +30,22 @@ void conflict(SiteOutcome &outcome, const QString &reason)
         return;
     outcome.outcome = Outcome::Conflict;
     outcome.reason = reason;
+}
+
+// Why a planned control or Dante address of `row` is `other`'s (where it
+// answers, its stored control address, its Dante address), or nothing.
+QString addressHeldBy(const FoundUnit &other, const Identity &row)
+{
+    const QString at = other.address.toString();
+    const std::pair<const char *, quint32> planned[] = {{"controlIp", row.controlIp}, {"danteIp", row.danteIp}};
+    for (const auto &[field, address] : planned) {
+        if (address == other.address.toIPv4Address() || address == other.identity.controlIp)
+            return QStringLiteral("planned %1 %2 belongs to the unit at %3").arg(QLatin1String(field), ip(address), at);
+        if (address == other.identity.danteIp)
+            return QStringLiteral("planned %1 %2 is the Dante address of the unit at %3")
+                .arg(QLatin1String(field), ip(address), at);
+    }
+    return QString();
 }
 
 } // namespace
@@ -66,16 +84,13 @@ QList<SiteOutcome> judgeSite(const QList<PlannedUnit> &plan, const QList<FoundUn
             conflict(outcome, QStringLiteral("control MAC %1 is reported at %2")
                                   .arg(row.controlMac, where.join(QStringLiteral(" and "))));
         }
-        // Another found unit's address: where it answers, its stored control
-        // address, its Dante address.
+        // Another found unit's address, control or Dante.
         for (int u = 0; u < units.size(); ++u) {
-            if (u != outcome.unitIndex && units[u].found
-                && (units[u].address.toIPv4Address() == row.controlIp || units[u].identity.controlIp == row.controlIp))
-                conflict(outcome, QStringLiteral("planned controlIp %1 belongs to the unit at %2")
-                                      .arg(ip(row.controlIp), units[u].address.toString()));
-            if (u != outcome.unitIndex && units[u].found && units[u].identity.danteIp == row.danteIp)
-                conflict(outcome, QStringLiteral("planned danteIp %1 is the Dante address of the unit at %2")
-                                      .arg(ip(row.danteIp), units[u].address.toString()));
+            if (u != outcome.unitIndex && units[u].found) {
+                const QString reason = addressHeldBy(units[u], row);
+                if (!reason.isEmpty())
+                    conflict(outcome, reason);
+            }
         }
         outcomes << outcome;
     }
@@ -95,35 +110,54 @@ QList<SiteOutcome> judgeSite(const QList<PlannedUnit> &plan, const QList<FoundUn
 
     // One link port for two units: the same family, station ID and Q-SYS
     // core after the run (planned rows as planned, the others as they are).
+    // A missing row's family is not known: it counts for both.
+    const auto after = [&](const SiteOutcome &outcome) -> const Identity & {
+        return outcome.planIndex >= 0 ? plan[outcome.planIndex].identity : units[outcome.unitIndex].identity;
+    };
+    const auto portKey = [](bool intercom, const Identity &identity) {
+        return QStringLiteral("%1/%2/%3").arg(intercom).arg(identity.qsysCoreIp).arg(identity.stationId);
+    };
     QHash<QString, QList<int>> linkPorts; // key -> indices into outcomes
     for (int o = 0; o < outcomes.size(); ++o) {
         const SiteOutcome &outcome = outcomes[o];
-        if (outcome.unitIndex < 0)
+        const Identity &identity = after(outcome);
+        if (identity.qsysCoreIp == 0)
             continue;
-        const FoundUnit &unit = units[outcome.unitIndex];
-        const Identity &after = outcome.planIndex >= 0 ? plan[outcome.planIndex].identity : unit.identity;
-        if (after.qsysCoreIp == 0)
-            continue;
-        const QString key = QStringLiteral("%1/%2/%3").arg(unit.intercom).arg(after.qsysCoreIp).arg(after.stationId);
-        linkPorts[key] << o;
+        if (outcome.unitIndex >= 0) {
+            linkPorts[portKey(units[outcome.unitIndex].intercom, identity)] << o;
+        } else {
+            linkPorts[portKey(false, identity)] << o;
+            linkPorts[portKey(true, identity)] << o;
+        }
     }
     for (const QList<int> &sharing : qAsConst(linkPorts)) {
         if (sharing.size() < 2)
             continue;
         for (int o : sharing) {
+            if (outcomes[o].unitIndex < 0)
+                continue; // a missing row stays missing
             const FoundUnit &unit = units[outcomes[o].unitIndex];
-            const Identity &after =
-                outcomes[o].planIndex >= 0 ? plan[outcomes[o].planIndex].identity : unit.identity;
-            QStringList others;
+            QStringList found;
+            QStringList missingLines;
             for (int other : sharing) {
-                if (other != o)
-                    others << units[outcomes[other].unitIndex].address.toString();
+                if (other == o)
+                    continue;
+                if (outcomes[other].unitIndex >= 0)
+                    found << units[outcomes[other].unitIndex].address.toString();
+                else
+                    missingLines << QString::number(plan[outcomes[other].planIndex].line);
             }
-            conflict(outcomes[o], QStringLiteral("station ID %1 on Q-SYS core %2 is also the %3 unit's at %4")
-                                      .arg(after.stationId)
-                                      .arg(ip(after.qsysCoreIp),
-                                           unit.intercom ? QStringLiteral("intercom") : QStringLiteral("paging"),
-                                           others.join(QStringLiteral(", "))));
+            QStringList holders;
+            if (!found.isEmpty())
+                holders << QStringLiteral("the %1 unit's at %2")
+                               .arg(unit.intercom ? QStringLiteral("intercom") : QStringLiteral("paging"),
+                                    found.join(QStringLiteral(", ")));
+            if (!missingLines.isEmpty())
+                holders << QStringLiteral("planned on line %1 for a unit not found")
+                               .arg(missingLines.join(QStringLiteral(", ")));
+            conflict(outcomes[o], QStringLiteral("station ID %1 on Q-SYS core %2 is also %3")
+                                      .arg(after(outcomes[o]).stationId)
+                                      .arg(ip(after(outcomes[o]).qsysCoreIp), holders.join(QStringLiteral("; "))));
         }
     }
 

@@ -38,7 +38,8 @@ struct SiteOutcome
 // outcome before anything is pushed: one per plan row in plan order, then the
 // found units in no row, then the silent ones. A unit is in conflict when its
 // MAC is reported twice, when its planned control or Dante address is
-// another found unit's (where it answers, its stored control address, its
-// Dante address), or when after the run two units of one family would share
-// a station ID on one Q-SYS core.
+// another found unit's (where it answers, its stored control address or its
+// Dante address), or when after the run it would share a station ID on one
+// Q-SYS core with a unit of its family or with a missing row (whose family
+// is not known). A missing row stays missing.
 QList<SiteOutcome> judgeSite(const QList<PlannedUnit> &plan, const QList<FoundUnit> &units);

@@ -1,15 +1,22 @@
 // Writes the seed corpora of the fuzz targets, made with the simulator's own
-// unit states and the status encoder, so every seed is a reply a unit sends:
+// unit states and the status encoder, so every seed is a reply a unit sends,
+// and plans made by the template's writer from those units:
 //
-//   make_fuzz_seeds DIR    writes DIR/unitreply/* and DIR/discovery/*
+//   make_fuzz_seeds DIR    writes DIR/unitreply/*, DIR/discovery/*, DIR/ledgerfiles/*
+//                          and DIR/planfile/*
 //
 // A unitreply seed is one context byte and a datagram; a discovery seed is
 // the sender's IPv4 address (4 bytes, first octet first), a byte of form
 // (bit 0: sent as IPv4-mapped IPv6; the rest: a line age) and a datagram.
 // A ledgerfiles seed is a byte (0: a master list, 1: a JSON-lines ledger)
 // and the file: lists as a line writes them, ledgers as stations wrote them,
-// whole, torn, and with a line written onto a torn one.
+// whole, torn, and with a line written onto a torn one. A planfile seed is a
+// plan file: the template, as spreadsheets save it again (semicolons, tabs,
+// Latin-1), one with a byte-order mark, comments and quoted cells, one with
+// errors and clashes, and the start of a workbook.
 
+#include "commission/identity.h"
+#include "commission/planfile.h"
 #include "sim/statusencoder.h"
 #include "sim/unitdefaults.h"
 #include "sim/unitmodel.h"
@@ -41,6 +48,21 @@ QByteArray statusReply(const QString &modelName, const QString &firmware, int le
     return StatusEncoder::encode(StatusEncoder::versionText(modelName, firmware), state, length);
 }
 
+// The template of three simulated units, as hvtk-commission --template writes it.
+QByteArray templatePlan()
+{
+    QList<QStringList> rows;
+    int octet = 21;
+    for (const char *name : {"HV4K", "TK12X", "HV32K"}) {
+        const UnitModel model = *UnitModels::find(QString::fromLatin1(name));
+        const UnitStatus state = UnitDefaults::factoryState(
+            model, QStringLiteral("2.12"), QHostAddress(QStringLiteral("192.168.0.%1").arg(octet++)));
+        const PlanFields fields = Identity::fromStatus(state).texts();
+        rows << QStringList(fields.begin(), fields.end());
+    }
+    return PlanFile::write(PlanColumns::names(), rows);
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -54,6 +76,7 @@ int main(int argc, char **argv)
     dir.mkpath(QStringLiteral("unitreply"));
     dir.mkpath(QStringLiteral("discovery"));
     dir.mkpath(QStringLiteral("ledgerfiles"));
+    dir.mkpath(QStringLiteral("planfile"));
 
     // Context byte: assembly index (mod 11), 0x40 private mode, 0x80 online.
     const QList<QPair<quint8, QByteArray>> replies{
@@ -119,6 +142,30 @@ int main(int argc, char **argv)
     n = 0;
     for (const QByteArray &file : files) {
         if (!writeSeed(dir.filePath(QStringLiteral("ledgerfiles/seed-%1").arg(n++, 2, 10, QLatin1Char('0'))), file))
+            return 1;
+    }
+
+    const QByteArray plan = templatePlan();
+    const QList<QByteArray> plans{
+        plan,
+        QByteArray(plan).replace(',', ';'),
+        QByteArray(plan).replace(',', '\t').replace("\r\n", "\n"),
+        // Latin-1, as LibreOffice Calc saves CSV by default.
+        QByteArray(plan).replace("HV4K-", "Caf\xE9-"),
+        // A byte-order mark, a comment, a blank line, quoted cells with a
+        // comma, a quote and a line break, a column more.
+        "\xEF\xBB\xBF# hall B\r\nstationId,controlMac,controlIp,controlMask,controlGateway,localName,danteIp,"
+        "danteMask,danteGateway,danteName,qsysCoreIp,notes\r\n\r\n"
+        "12,02-4b-7d-00-00-15,192.168.0.121,255.255.255.0,192.168.0.1,\"Lobby, \"\"east\"\"\",192.168.1.21,"
+        "255.255.255.0,0.0.0.0,\"Hall\r\nnorth\",192.168.0.200,\r\n",
+        // Errors and clashes: a mask, a station ID, two rows on one address.
+        QByteArray(plan).replace("255.255.255.0,192.168.0.1,TK12X", "255.0.255.0,192.168.0.1,TK12X")
+            .replace("192.168.0.23", "192.168.0.21").replace(",1\r\n", ",999\r\n"),
+        QByteArray("PK\x03\x04\x14\x00\x06\x00", 8) + "[Content_Types].xml",
+    };
+    n = 0;
+    for (const QByteArray &seed : plans) {
+        if (!writeSeed(dir.filePath(QStringLiteral("planfile/seed-%1").arg(n++, 2, 10, QLatin1Char('0'))), seed))
             return 1;
     }
     return 0;
