@@ -1,6 +1,5 @@
 #include "commission/commissionoptions.h"
 
-#include <QCommandLineParser>
 
 namespace CommissionCommandLine {
 
@@ -143,98 +142,73 @@ QList<QCommandLineOption> options()
     };
 }
 
-void describe(QCommandLineParser &parser)
+// Takes every option and argument; the usage error, or an empty text.
+QString takeOptions(const QCommandLineParser &parser, CommissionOptions *options)
 {
-    parser.setApplicationDescription(QLatin1String(Description));
-    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-    parser.addHelpOption();
-    parser.addVersionOption();
-    parser.addOptions(options());
-    parser.addPositionalArgument(QStringLiteral("PLAN"), QStringLiteral("The plan, a CSV file (not with --template or --revert)."),
-                                 QStringLiteral("[PLAN]"));
-    parser.addPositionalArgument(QStringLiteral("ADDRESS"),
-                                 QStringLiteral("IPv4 address of a unit; several may be named."),
-                                 QStringLiteral("[ADDRESS...]"));
-}
-
-Parsed usageError(const QString &error)
-{
-    Parsed parsed;
-    parsed.error = error;
-    return parsed;
+    options->writeTemplate = parser.isSet(QStringLiteral("template"));
+    options->apply = parser.isSet(QStringLiteral("apply"));
+    QStringList addresses = parser.positionalArguments();
+    options->outputFile = parser.value(QStringLiteral("output"));
+    options->revertRecord = parser.value(QStringLiteral("revert"));
+    options->revertRun = parser.value(QStringLiteral("run"));
+    options->station = parser.value(QStringLiteral("station"));
+    for (const QString &option : {QStringLiteral("output"), QStringLiteral("revert"), QStringLiteral("run"),
+                                  QStringLiteral("station")}) {
+        if (parser.isSet(option) && parser.value(option).isEmpty())
+            return QStringLiteral("--%1: the value is empty").arg(option);
+    }
+    if (parser.isSet(QStringLiteral("output")) && !options->writeTemplate)
+        return QStringLiteral("--output goes with --template only");
+    if (parser.isSet(QStringLiteral("run")) && !parser.isSet(QStringLiteral("revert")))
+        return QStringLiteral("--run goes with --revert only");
+    if (options->writeTemplate && parser.isSet(QStringLiteral("revert")))
+        return QStringLiteral("--template writes a plan: --revert does not go with it");
+    const bool reverting = parser.isSet(QStringLiteral("revert"));
+    if (options->writeTemplate) {
+        for (const QString &option : {QStringLiteral("apply"), QStringLiteral("json"), QStringLiteral("record")}) {
+            if (parser.isSet(option))
+                return QStringLiteral("--template writes a plan: --%1 does not go with it").arg(option);
+        }
+        QHostAddress address;
+        if (!addresses.isEmpty() && !FleetCommandLine::parseIPv4(addresses.first(), &address))
+            return QStringLiteral("--template writes a plan: \"%1\" is not an IPv4 address").arg(addresses.first());
+    } else if (!reverting) {
+        if (addresses.isEmpty())
+            return QStringLiteral("no PLAN given");
+        options->planFile = addresses.takeFirst();
+        if (options->planFile.isEmpty())
+            return QStringLiteral("the PLAN file name is empty");
+    }
+    QString error = FleetCommandLine::takeTargets(addresses, parser, options);
+    if (error.isEmpty())
+        error = FleetCommandLine::takeOutputs(parser, options);
+    // A revert names the units its record pushed to.
+    if (error.isEmpty() && !reverting)
+        error = FleetCommandLine::requireUnits(*options);
+    return error;
 }
 
 } // namespace
 
-Parsed parse(const QStringList &arguments)
+CommandLineFront::Program program()
 {
-    QCommandLineParser parser;
-    describe(parser);
-    if (!parser.parse(arguments))
-        return usageError(parser.errorText());
-    Parsed parsed;
-    if (parser.isSet(QStringLiteral("help"))) {
-        parsed.outcome = Parsed::ShowHelp;
-        return parsed;
-    }
-    if (parser.isSet(QStringLiteral("version"))) {
-        parsed.outcome = Parsed::ShowVersion;
-        return parsed;
-    }
-
-    CommissionOptions &options = parsed.options;
-    options.writeTemplate = parser.isSet(QStringLiteral("template"));
-    options.apply = parser.isSet(QStringLiteral("apply"));
-    QStringList addresses = parser.positionalArguments();
-    options.outputFile = parser.value(QStringLiteral("output"));
-    options.revertRecord = parser.value(QStringLiteral("revert"));
-    options.revertRun = parser.value(QStringLiteral("run"));
-    options.station = parser.value(QStringLiteral("station"));
-    for (const QString &option : {QStringLiteral("output"), QStringLiteral("revert"), QStringLiteral("run"),
-                                  QStringLiteral("station")}) {
-        if (parser.isSet(option) && parser.value(option).isEmpty())
-            return usageError(QStringLiteral("--%1: the value is empty").arg(option));
-    }
-    if (parser.isSet(QStringLiteral("output")) && !options.writeTemplate)
-        return usageError(QStringLiteral("--output goes with --template only"));
-    if (parser.isSet(QStringLiteral("run")) && !parser.isSet(QStringLiteral("revert")))
-        return usageError(QStringLiteral("--run goes with --revert only"));
-    if (options.writeTemplate && parser.isSet(QStringLiteral("revert")))
-        return usageError(QStringLiteral("--template writes a plan: --revert does not go with it"));
-    const bool reverting = parser.isSet(QStringLiteral("revert"));
-    if (options.writeTemplate) {
-        for (const QString &option : {QStringLiteral("apply"), QStringLiteral("json"), QStringLiteral("record")}) {
-            if (parser.isSet(option))
-                return usageError(QStringLiteral("--template writes a plan: --%1 does not go with it").arg(option));
-        }
-        QHostAddress address;
-        if (!addresses.isEmpty() && !FleetCommandLine::parseIPv4(addresses.first(), &address))
-            return usageError(QStringLiteral("--template writes a plan: \"%1\" is not an IPv4 address")
-                                  .arg(addresses.first()));
-    } else if (!reverting) {
-        if (addresses.isEmpty())
-            return usageError(QStringLiteral("no PLAN given"));
-        options.planFile = addresses.takeFirst();
-        if (options.planFile.isEmpty())
-            return usageError(QStringLiteral("the PLAN file name is empty"));
-    }
-    QString error = FleetCommandLine::takeTargets(addresses, parser, &options);
-    if (error.isEmpty())
-        error = FleetCommandLine::takeOutputs(parser, &options);
-    // A revert names the units its record pushed to.
-    if (error.isEmpty() && !reverting)
-        error = FleetCommandLine::requireUnits(options);
-    if (!error.isEmpty())
-        return usageError(error);
-    parsed.outcome = Parsed::Run;
-    return parsed;
+    CommandLineFront::Program program;
+    program.name = QStringLiteral("hvtk-commission");
+    program.description = QLatin1String(Description);
+    program.options = options();
+    program.arguments = {
+        {QStringLiteral("PLAN"), QStringLiteral("The plan, a CSV file (not with --template or --revert)."),
+         QStringLiteral("[PLAN]")},
+        {QStringLiteral("ADDRESS"), QStringLiteral("IPv4 address of a unit; several may be named."),
+         QStringLiteral("[ADDRESS...]")},
+    };
+    program.epilog = QLatin1String(Epilog);
+    return program;
 }
 
-QString helpText()
+CommandLineFront::Parsed<CommissionOptions> parse(const QStringList &arguments)
 {
-    QCommandLineParser parser;
-    describe(parser);
-    return FleetCommandLine::helpText(parser, QStringLiteral("hvtk-commission")) + QLatin1String(Epilog);
+    return CommandLineFront::parse<CommissionOptions>(program(), arguments, takeOptions);
 }
 
 } // namespace CommissionCommandLine

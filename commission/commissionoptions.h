@@ -1,5 +1,6 @@
 #pragma once
 
+#include "fleet/commandlinefront.h"
 #include "fleet/fleetoptions.h"
 
 #include <QString>
@@ -20,19 +21,10 @@ struct CommissionOptions : FleetOptions
 
 namespace CommissionCommandLine {
 
-struct Parsed
-{
-    enum Outcome { Run, ShowHelp, ShowVersion, UsageError };
-    Outcome outcome = UsageError;
-    CommissionOptions options;
-    QString error; // one line, for UsageError
-};
-
+// hvtk-commission's texts, options and arguments.
+CommandLineFront::Program program();
 // `arguments` includes the program name first, as QCoreApplication::arguments().
-Parsed parse(const QStringList &arguments);
-
-// The whole --help text.
-QString helpText();
+CommandLineFront::Parsed<CommissionOptions> parse(const QStringList &arguments);
 
 // How long each unit may take to give a complete status reply, as hvtk-check waits.
 constexpr int FindingMs = 5000;

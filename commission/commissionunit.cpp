@@ -1,40 +1,35 @@
 #include "commission/commissionunit.h"
 
-#include "channel/resultcodes.h"
 #include "monitor/assemblyprofiles.h"
 #include "monitor/unitpoll.h"
 
 namespace {
 
-// Takes a status reply into `status` as hvtk-check does; true when its block
-// was complete.
-bool takeStatusReply(UnitStatus &status, StatusDecoder::AssemblyContext &assembly, const UnitPoll::Reply &reply)
+// Takes a datagram from the unit as hvtk-check does; true when it was a
+// status reply with a complete block.
+bool tookCompleteStatus(WatchedUnit &unit, const QByteArray &datagram)
 {
-    const StatusDecoder::Outcome outcome =
-        UnitPoll::takeStatusReply(status, reply.header, reply.block, [&assembly](UnitStatus &s) {
-            const int adopted = UnitPoll::assemblyToAdopt(assembly.assemblyIndex, s.modelToken, Assembly::names());
-            if (adopted >= 0)
-                assembly = UnitPoll::acceptAssembly(s, adopted).context;
-            return assembly;
-        });
-    return outcome.blockDecoded;
+    return unit.take(datagram) == UnitPoll::ReplyKind::Status && unit.lastBlockComplete();
 }
 
 } // namespace
 
 CommissionUnit::CommissionUnit(const QHostAddress &address, qint64 startedMs, int findingMs)
-    : FleetUnit(address, startedMs), m_findingMs(findingMs), m_foundAddress(address)
+    : FleetUnit(address, startedMs)
+    , m_findingMs(findingMs)
+    , m_foundAddress(address)
+    , m_found(Assembly::Unknown)
+    , m_atPlan(Assembly::Unknown)
 {
-    m_assembly = UnitPoll::acceptAssembly(m_status, Assembly::Unknown).context;
 }
 
 QByteArray CommissionUnit::pollRequest() const
 {
     switch (m_phase) {
     case Phase::Finding:
-        return UnitPoll::request(m_status);
+        return m_found.request();
     case Phase::Verifying:
-        return UnitPoll::request(m_afterStatus);
+        return m_atPlan.request();
     default:
         return QByteArray();
     }
@@ -42,40 +37,27 @@ QByteArray CommissionUnit::pollRequest() const
 
 void CommissionUnit::take(const QByteArray &datagram, qint64 nowMs)
 {
-    const UnitPoll::Reply reply = UnitPoll::take(datagram);
-    if (reply.kind == UnitPoll::ReplyKind::Ignored)
-        return;
     switch (m_phase) {
     case Phase::Finding:
-        if (reply.kind == UnitPoll::ReplyKind::Status) {
-            if (takeStatusReply(m_status, m_assembly, reply)) {
-                m_before = Identity::fromStatus(m_status);
-                end(Phase::Found, nowMs);
-            }
-        } else {
-            const QString code = UnitPoll::acknowledgementCode(reply.header);
-            if (!ResultCodes::isSuccess(code))
-                UnitPoll::takeFailure(m_status, code);
+        if (tookCompleteStatus(m_found, datagram)) {
+            m_before = Identity::fromStatus(m_found.status());
+            end(Phase::Found, nowMs);
         }
         break;
-    case Phase::Pushing:
+    case Phase::Pushing: {
         // Status replies to the polls before the push may still come.
+        const UnitPoll::Reply reply = UnitPoll::take(datagram);
         if (reply.kind == UnitPoll::ReplyKind::Acknowledgement) {
             sendAll(m_push->answer(UnitPoll::acknowledgementCode(reply.header), nowMs));
             followPush(nowMs);
         }
         break;
+    }
     case Phase::Verifying:
-        if (reply.kind == UnitPoll::ReplyKind::Status) {
-            if (takeStatusReply(m_afterStatus, m_assembly, reply)) {
-                m_after = Identity::fromStatus(m_afterStatus);
-                if (differences(*m_after, m_plan).isEmpty())
-                    end(Phase::Commissioned, nowMs);
-            }
-        } else {
-            const QString code = UnitPoll::acknowledgementCode(reply.header);
-            if (!ResultCodes::isSuccess(code))
-                UnitPoll::takeFailure(m_afterStatus, code);
+        if (tookCompleteStatus(m_atPlan, datagram)) {
+            m_after = Identity::fromStatus(m_atPlan.status());
+            if (differences(*m_after, m_plan).isEmpty())
+                end(Phase::Commissioned, nowMs);
         }
         break;
     default:
@@ -131,7 +113,7 @@ bool CommissionUnit::finished() const
 
 bool CommissionUnit::intercom() const
 {
-    return Assembly::profile(Assembly::names().indexOf(m_status.modelToken)).intercom;
+    return Assembly::profile(Assembly::names().indexOf(model())).intercom;
 }
 
 void CommissionUnit::push(const Identity &plan, const QList<QByteArray> &datagrams, int verifyMs, bool reachable,
@@ -168,10 +150,9 @@ void CommissionUnit::followPush(qint64 nowMs)
         moveTo(QHostAddress(m_plan.controlIp));
         m_phase = Phase::Verifying;
         m_verifyUntilMs = nowMs + m_verifyMs;
-        m_afterStatus = UnitStatus();
-        m_assembly = UnitPoll::acceptAssembly(m_afterStatus, Assembly::Unknown).context;
+        m_atPlan = WatchedUnit(Assembly::Unknown);
         // The first poll at once, not at the next tick.
-        send(UnitPoll::request(m_afterStatus));
+        send(m_atPlan.request());
     }
 }
 

@@ -3,8 +3,7 @@
 #include "commission/identity.h"
 #include "commission/linkpush.h"
 #include "fleet/fleetunit.h"
-#include "monitor/statusdecoder.h"
-#include "monitor/unitstatus.h"
+#include "monitor/watchedunit.h"
 
 #include <QHostAddress>
 
@@ -43,7 +42,7 @@ public:
     Phase phase() const { return m_phase; }
     // Where it was found (address() follows the unit to its planned address).
     QHostAddress foundAddress() const { return m_foundAddress; }
-    QString model() const { return m_status.modelToken; }
+    QString model() const { return m_found.status().modelToken; }
     // The model it reports is an intercom (link port base 5000).
     bool intercom() const;
     // As it reported itself when found.
@@ -57,7 +56,6 @@ public:
     int datagramsSent() const { return m_push ? m_push->sentCount() : 0; }
 
 private:
-    void takeStatus(const QByteArray &datagram, qint64 nowMs);
     void sendAll(const QList<QByteArray> &datagrams);
     void followPush(qint64 nowMs);
     void end(Phase phase, qint64 nowMs);
@@ -65,13 +63,12 @@ private:
     Phase m_phase = Phase::Finding;
     int m_findingMs = 0;
     QHostAddress m_foundAddress;
-    UnitStatus m_status;
-    StatusDecoder::AssemblyContext m_assembly;
+    WatchedUnit m_found;  // polled where it was found
     Identity m_before;
     Identity m_plan;
     std::optional<LinkPush> m_push;
     std::optional<Identity> m_after;
-    UnitStatus m_afterStatus;
+    WatchedUnit m_atPlan; // polled at its planned address after the push
     int m_verifyMs = 0;
     bool m_reachable = true;
     qint64 m_verifyUntilMs = -1;

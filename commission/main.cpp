@@ -132,20 +132,10 @@ int main(int argc, char *argv[])
     QCoreApplication::setApplicationName(QStringLiteral("hvtk-commission"));
     QCoreApplication::setApplicationVersion(QString::fromLatin1(ProgramVersion));
 
-    const CommissionCommandLine::Parsed line = CommissionCommandLine::parse(QCoreApplication::arguments());
-    switch (line.outcome) {
-    case CommissionCommandLine::Parsed::ShowHelp:
-        printOut(CommissionCommandLine::helpText().toUtf8());
-        return 0;
-    case CommissionCommandLine::Parsed::ShowVersion:
-        printOut(QStringLiteral("hvtk-commission %1\n").arg(QCoreApplication::applicationVersion()).toUtf8());
-        return 0;
-    case CommissionCommandLine::Parsed::UsageError:
-        printError(line.error + QStringLiteral(" (see hvtk-commission --help)"));
-        return CommissionCommandLine::Usage;
-    case CommissionCommandLine::Parsed::Run:
-        break;
-    }
+    const CommandLineFront::Parsed<CommissionOptions> line =
+        CommissionCommandLine::parse(QCoreApplication::arguments());
+    if (line.outcome != CommandLineFront::Outcome::Run)
+        return CommandLineFront::answer(CommissionCommandLine::program(), line.outcome, line.error);
     CommissionOptions options = line.options;
 
     // Nothing is sent before the plan is known to be right.

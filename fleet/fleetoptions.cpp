@@ -90,13 +90,4 @@ QString requireUnits(const FleetOptions &options)
     return QString();
 }
 
-QString helpText(const QCommandLineParser &parser, const QString &program)
-{
-    QString text = parser.helpText();
-    const int options = text.indexOf(QLatin1String(" [options]"));
-    if (text.startsWith(QLatin1String("Usage: ")) && options > 0)
-        text.replace(0, options, QStringLiteral("Usage: ") + program);
-    return text;
-}
-
 } // namespace FleetCommandLine

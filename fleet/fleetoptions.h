@@ -54,8 +54,4 @@ QString takeOutputs(const QCommandLineParser &parser, FleetOptions *options);
 // The usage error when neither an ADDRESS nor --discover was given.
 QString requireUnits(const FleetOptions &options);
 
-// The parser's help text with the usage line naming `program` rather than
-// the path it was started by.
-QString helpText(const QCommandLineParser &parser, const QString &program);
-
 } // namespace FleetCommandLine

@@ -3,7 +3,6 @@
 #include "gate/ledgerconnection.h"
 #include "monitor/assemblyprofiles.h"
 
-#include <QCommandLineParser>
 #include <QSysInfo>
 
 namespace CheckCommandLine {
@@ -217,18 +216,6 @@ QList<QCommandLineOption> options()
     };
 }
 
-void describe(QCommandLineParser &parser)
-{
-    parser.setApplicationDescription(QLatin1String(Description));
-    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-    parser.addHelpOption();
-    parser.addVersionOption();
-    parser.addOptions(options());
-    parser.addPositionalArgument(QStringLiteral("ADDRESS"),
-                                 QStringLiteral("IPv4 address of a unit to check; several may be named."),
-                                 QStringLiteral("[ADDRESS...]"));
-}
-
 // Takes --ledger, --create-ledger, --import-ledger, --station and
 // --operator; the usage error, or an empty text.
 QString takeLedger(const QCommandLineParser &parser, CheckOptions *options)
@@ -350,75 +337,54 @@ QString takeReport(const QCommandLineParser &parser, CheckOptions *options)
     return error;
 }
 
-CommandLine usageError(const QString &error)
+// Takes every option and argument; the usage error, or an empty text.
+QString takeOptions(const QCommandLineParser &parser, CheckOptions *options)
 {
-    CommandLine line;
-    line.outcome = CommandLine::UsageError;
-    line.error = error;
-    return line;
+    QString error = takeReport(parser, options);
+    if (!error.isEmpty() || options->report)
+        return error;
+    error = FleetCommandLine::takeTargets(parser.positionalArguments(), parser, options);
+    if (!error.isEmpty())
+        return error;
+    if (parser.isSet(QStringLiteral("assembly"))) {
+        const QString text = parser.value(QStringLiteral("assembly"));
+        options->assembly = Assembly::names().indexOf(text);
+        if (options->assembly < 0)
+            return QStringLiteral("--assembly: \"%1\" is not one of %2")
+                .arg(text, Assembly::names().join(QStringLiteral(", ")));
+    }
+    error = takeLedger(parser, options);
+    if (error.isEmpty())
+        error = takeExpectedUnits(parser, options);
+    if (error.isEmpty())
+        error = takeProgramming(parser, options);
+    if (error.isEmpty())
+        error = FleetCommandLine::takeOutputs(parser, options);
+    if (error.isEmpty() && !ledgerOnly(*options))
+        error = FleetCommandLine::requireUnits(*options);
+    if (error.isEmpty() && ledgerOnly(*options) && (!options->units.isEmpty() || options->discover || options->program))
+        error = QStringLiteral("--create-ledger and --import-ledger do nothing else: no ADDRESS, --discover or "
+                               "--program with them");
+    return error;
 }
 
 } // namespace
 
-CommandLine parse(const QStringList &arguments)
+CommandLineFront::Program program()
 {
-    QCommandLineParser parser;
-    describe(parser);
-    if (!parser.parse(arguments))
-        return usageError(parser.errorText());
-    CommandLine line;
-    if (parser.isSet(QStringLiteral("help"))) {
-        line.outcome = CommandLine::ShowHelp;
-        return line;
-    }
-    if (parser.isSet(QStringLiteral("version"))) {
-        line.outcome = CommandLine::ShowVersion;
-        return line;
-    }
-
-    CheckOptions &options = line.options;
-    QString error = takeReport(parser, &options);
-    if (!error.isEmpty())
-        return usageError(error);
-    if (options.report) {
-        line.outcome = CommandLine::Run;
-        return line;
-    }
-    error = FleetCommandLine::takeTargets(parser.positionalArguments(), parser, &options);
-    if (!error.isEmpty())
-        return usageError(error);
-    if (parser.isSet(QStringLiteral("assembly"))) {
-        const QString text = parser.value(QStringLiteral("assembly"));
-        options.assembly = Assembly::names().indexOf(text);
-        if (options.assembly < 0)
-            return usageError(QStringLiteral("--assembly: \"%1\" is not one of %2")
-                                  .arg(text, Assembly::names().join(QStringLiteral(", "))));
-    }
-    error = takeLedger(parser, &options);
-    if (error.isEmpty())
-        error = takeExpectedUnits(parser, &options);
-    if (error.isEmpty())
-        error = takeProgramming(parser, &options);
-    if (error.isEmpty())
-        error = FleetCommandLine::takeOutputs(parser, &options);
-    if (error.isEmpty() && !ledgerOnly(options))
-        error = FleetCommandLine::requireUnits(options);
-    if (error.isEmpty() && ledgerOnly(options) && (!options.units.isEmpty() || options.discover || options.program))
-        error = QStringLiteral("--create-ledger and --import-ledger do nothing else: no ADDRESS, --discover or "
-                               "--program with them");
-    if (!error.isEmpty())
-        return usageError(error);
-    line.outcome = CommandLine::Run;
-    return line;
+    CommandLineFront::Program program;
+    program.name = QStringLiteral("hvtk-check");
+    program.description = QLatin1String(Description);
+    program.options = options();
+    program.arguments = {{QStringLiteral("ADDRESS"), QStringLiteral("IPv4 address of a unit to check; several may be named."),
+                          QStringLiteral("[ADDRESS...]")}};
+    program.epilog = QLatin1String(Epilog);
+    return program;
 }
 
-QString helpText()
+CommandLineFront::Parsed<CheckOptions> parse(const QStringList &arguments)
 {
-    QCommandLineParser parser;
-    describe(parser);
-    // The usage line names the program, not the path it was started by.
-    const QString text = FleetCommandLine::helpText(parser, QStringLiteral("hvtk-check"));
-    return text + QLatin1String(Epilog);
+    return CommandLineFront::parse<CheckOptions>(program(), arguments, takeOptions);
 }
 
 } // namespace CheckCommandLine

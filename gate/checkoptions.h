@@ -1,5 +1,6 @@
 #pragma once
 
+#include "fleet/commandlinefront.h"
 #include "fleet/fleetoptions.h"
 #include "gate/macpool.h"
 #include "gate/yieldreport.h"
@@ -27,21 +28,12 @@ struct CheckOptions : FleetOptions
     QString chartFile;                 // --chart: the yield chart's PNG; empty: none
 };
 
-struct CommandLine
-{
-    enum Outcome { Run, ShowHelp, ShowVersion, UsageError };
-    Outcome outcome = UsageError;
-    CheckOptions options;
-    QString error; // one line, for UsageError
-};
-
 namespace CheckCommandLine {
 
+// hvtk-check's texts, options and arguments.
+CommandLineFront::Program program();
 // `arguments` includes the program name first, as QCoreApplication::arguments().
-CommandLine parse(const QStringList &arguments);
-
-// The whole --help text.
-QString helpText();
+CommandLineFront::Parsed<CheckOptions> parse(const QStringList &arguments);
 
 // Exit statuses.
 constexpr int AllReady = 0;

@@ -81,20 +81,9 @@ int main(int argc, char *argv[])
     QCoreApplication::setApplicationName(QStringLiteral("hvtk-check"));
     QCoreApplication::setApplicationVersion(QString::fromLatin1(ProgramVersion));
 
-    const CommandLine line = CheckCommandLine::parse(QCoreApplication::arguments());
-    switch (line.outcome) {
-    case CommandLine::ShowHelp:
-        printOut(CheckCommandLine::helpText().toUtf8());
-        return 0;
-    case CommandLine::ShowVersion:
-        printOut(QStringLiteral("hvtk-check %1\n").arg(QCoreApplication::applicationVersion()).toUtf8());
-        return 0;
-    case CommandLine::UsageError:
-        printError(line.error + QStringLiteral(" (see hvtk-check --help)"));
-        return CheckCommandLine::Usage;
-    case CommandLine::Run:
-        break;
-    }
+    const CommandLineFront::Parsed<CheckOptions> line = CheckCommandLine::parse(QCoreApplication::arguments());
+    if (line.outcome != CommandLineFront::Outcome::Run)
+        return CommandLineFront::answer(CheckCommandLine::program(), line.outcome, line.error);
     const CheckOptions &options = line.options;
     if (options.report)
         return printReport(options);

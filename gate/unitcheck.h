@@ -1,8 +1,8 @@
 #pragma once
 
 #include "fleet/fleetunit.h"
-#include "monitor/statusdecoder.h"
 #include "monitor/unitstatus.h"
+#include "monitor/watchedunit.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -22,7 +22,7 @@ public:
     UnitCheck(const QHostAddress &address, int assembly, qint64 startedMs, int timeoutMs);
 
     // The request the next poll sends.
-    QByteArray request() const;
+    QByteArray request() const { return m_watched.request(); }
     QByteArray pollRequest() const override { return request(); }
     // Takes one datagram the unit sent at `nowMs` on the run's clock.
     void take(const QByteArray &datagram, qint64 nowMs) override;
@@ -31,7 +31,7 @@ public:
     void due(qint64 nowMs) override;
 
     // Two replies in a row left the same condition word.
-    bool settled() const { return m_settled; }
+    bool settled() const { return m_watched.settled(); }
 
     // The check of this unit ends at `nowMs` on the run's clock.
     void finish(qint64 nowMs, const QDateTime &time);
@@ -41,9 +41,9 @@ public:
     QDateTime finishTime() const { return m_finishTime; }
 
     // The unit sent at least one reply the window takes.
-    bool answered() const { return m_replies > 0; }
+    bool answered() const { return m_watched.replies() > 0; }
     // At least one status reply had a complete block: every condition was read.
-    bool statusRead() const { return m_statusRead; }
+    bool statusRead() const { return m_watched.statusRead(); }
     // Answered, every condition read, no checklist line open, no programming failed.
     bool ready() const;
     // Judged against a model the line builds (not "UNKNOWN"), the unit's
@@ -52,7 +52,7 @@ public:
     // The window's checklist lines for the last state, then hvtk-check's own
     // line for a model mismatch; none for a unit that never answered.
     QStringList checklist() const;
-    const UnitStatus &status() const { return m_status; }
+    const UnitStatus &status() const { return m_watched.status(); }
 
     // What hvtk-check --program had the unit take (acknowledged); empty: nothing.
     QString programmedAssembly() const { return m_programmedAssembly; }
@@ -90,13 +90,7 @@ protected:
 private:
     int m_lineAssembly = 0; // the assembly hvtk-check was given
     int m_timeoutMs = 0;
-    UnitStatus m_status;
-    StatusDecoder::AssemblyContext m_assembly;
-    int m_replies = 0;
-    int m_judgedReplies = 0; // since the unit was last programmed
-    quint16 m_lastFlags = 0;
-    bool m_statusRead = false;
-    bool m_settled = false;
+    WatchedUnit m_watched;
     bool m_finished = false;
     qint64 m_elapsedMs = 0;
     QDateTime m_finishTime;

@@ -1,7 +1,10 @@
 // The status decoder on its own: version gates, thresholds, derived checks
-// and malformed replies, without a window.
+// and malformed replies, without a window; and the watched unit that feeds
+// it the datagrams of one unit.
+#include "channel/commandtext.h"
 #include "channel/statuslayout.h"
 #include "monitor/statusdecoder.h"
+#include "monitor/watchedunit.h"
 #include "sim/statusencoder.h"
 #include "sim/unitdefaults.h"
 #include "sim/unitmodel.h"
@@ -45,6 +48,7 @@ public:
         return *this;
     }
     QByteArray block() const { return m_bytes.mid(L::HeaderSize); }
+    QByteArray datagram() const { return m_bytes; }
 
 private:
     QByteArray m_bytes;
@@ -104,6 +108,8 @@ private slots:
     void featureIndicatorFirmware();
     void macTypeBox_data();
     void macTypeBox();
+    void watchedUnit_data();
+    void watchedUnit();
 };
 
 void TestStatusDecoder::versionGate_data()
@@ -713,4 +719,80 @@ void TestStatusDecoder::macTypeBox()
 }
 
 QTEST_GUILESS_MAIN(TestStatusDecoder)
+// When the datagrams of one unit leave its state readable (a complete
+// block) and settled (two replies in a row, same condition word), from
+// when judging last began.
+void TestStatusDecoder::watchedUnit_data()
+{
+    QTest::addColumn<int>("assembly");
+    QTest::addColumn<QList<QByteArray>>("datagrams");
+    QTest::addColumn<int>("afreshAfter"); // judgeAfresh() after this many datagrams; -1: never
+    QTest::addColumn<int>("replies");
+    QTest::addColumn<bool>("lastBlockComplete");
+    QTest::addColumn<bool>("statusRead");
+    QTest::addColumn<bool>("settled");
+    QTest::addColumn<int>("judgedAs");
+    QTest::addColumn<bool>("versionQuery");
+
+    const int unknown = 10;
+    const QByteArray full = Reply().datagram();
+    const QByteArray failing = Reply().set(L::UnitErrorCode, {0x2A}).datagram();
+    const QByteArray truncated = Reply("HV4K v2.09\r", L::FullReplySize - 1).datagram();
+    const QByteArray textOnly = "HV4K v2.09\r";
+    const QByteArray nulLed("\0HV4K v2.09\r", 12);
+
+    QTest::newRow("one complete reply") << unknown << QList<QByteArray>{full} << -1 << 1 << true << true << false
+                                        << 2 << false;
+    QTest::newRow("two alike") << unknown << QList<QByteArray>{full, full} << -1 << 2 << true << true << true << 2
+                               << false;
+    QTest::newRow("condition word changed")
+        << unknown << QList<QByteArray>{full, failing} << -1 << 2 << true << true << false << 2 << false;
+    QTest::newRow("changed, then alike")
+        << unknown << QList<QByteArray>{full, failing, failing} << -1 << 3 << true << true << true << 2 << false;
+    QTest::newRow("text-only replies alike: settled, not read")
+        << unknown << QList<QByteArray>{textOnly, textOnly} << -1 << 2 << false << false << true << 2 << false;
+    QTest::newRow("complete, then one byte short")
+        << unknown << QList<QByteArray>{full, truncated} << -1 << 2 << false << true << false << 2 << false;
+    QTest::newRow("a result code counts as a reply")
+        << unknown << QList<QByteArray>{full, "R"} << -1 << 2 << true << true << true << 2 << false;
+    QTest::newRow("empty and NUL-led datagrams are no reply")
+        << unknown << QList<QByteArray>{full, QByteArray(), nulLed, full} << -1 << 2 << true << true << true << 2
+        << false;
+    QTest::newRow("unsupported firmware: version query")
+        << unknown << QList<QByteArray>{"E04\r", "E04\r"} << -1 << 2 << false << false << true << unknown << true;
+    QTest::newRow("a refusal that keeps the status request")
+        << unknown << QList<QByteArray>{"E12\r"} << -1 << 1 << false << false << false << unknown << false;
+    QTest::newRow("judged as the assembly given")
+        << 7 << QList<QByteArray>{full, full} << -1 << 2 << true << true << true << 7 << false;
+    QTest::newRow("afresh: what came before does not count")
+        << unknown << QList<QByteArray>{full, full, "R"} << 2 << 3 << true << false << false << 2 << false;
+    QTest::newRow("afresh: two more replies settle it")
+        << unknown << QList<QByteArray>{full, full, full, full} << 2 << 4 << true << true << true << 2 << false;
+}
+
+void TestStatusDecoder::watchedUnit()
+{
+    QFETCH(int, assembly);
+    QFETCH(QList<QByteArray>, datagrams);
+    QFETCH(int, afreshAfter);
+
+    WatchedUnit unit(assembly);
+    QCOMPARE(unit.request(), CommandText::statusRequest());
+    for (int i = 0; i < datagrams.size(); ++i) {
+        if (i == afreshAfter)
+            unit.judgeAfresh();
+        unit.take(datagrams.at(i));
+    }
+
+    QTEST(unit.replies(), "replies");
+    QTEST(unit.lastBlockComplete(), "lastBlockComplete");
+    QTEST(unit.statusRead(), "statusRead");
+    QTEST(unit.settled(), "settled");
+    QTEST(unit.assembly().assemblyIndex, "judgedAs");
+    QFETCH(bool, versionQuery);
+    QCOMPARE(unit.request(), versionQuery ? CommandText::versionQuery() : CommandText::statusRequest());
+    if (unit.statusRead())
+        QCOMPARE(unit.status().danteName, QStringLiteral("HV4K-ABCDEF"));
+}
+
 #include "tst_statusdecoder.moc"
