@@ -27,7 +27,7 @@ using ProgramOutput::printOut;
 int readPlan(const QString &path, QList<PlannedUnit> *plan)
 {
     const PlanLoad::Loaded loaded = PlanLoad::fromFile(path);
-    fwrite(loaded.errorText.constData(), 1, size_t(loaded.errorText.size()), stderr);
+    PlanLoad::printErrors(loaded);
     *plan = loaded.units;
     return loaded.status;
 }

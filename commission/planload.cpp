@@ -3,11 +3,14 @@
 #include "commission/commissionoptions.h"
 #include "commission/planfile.h"
 
+#include "fleet/programoutput.h"
+
 #include <QFile>
 #include <QHostAddress>
 #include <QNetworkInterface>
 
 #include <algorithm>
+#include <cstdio>
 
 namespace PlanLoad {
 
@@ -27,7 +30,7 @@ Loaded refused(const QString &path, const QString &why)
 {
     Loaded loaded;
     loaded.status = CommissionCommandLine::PlanUnreadable;
-    loaded.errorText = QStringLiteral("%1: %2\n").arg(path, why).toUtf8();
+    loaded.fileError = QStringLiteral("%1: %2").arg(path, why);
     return loaded;
 }
 
@@ -59,6 +62,20 @@ Loaded fromFile(const QString &path)
     }
     loaded.units = checked.units;
     return loaded;
+}
+
+void printErrors(const Loaded &loaded)
+{
+    if (!loaded.fileError.isEmpty())
+        ProgramOutput::printError(loaded.fileError);
+    fwrite(loaded.errorText.constData(), 1, size_t(loaded.errorText.size()), stderr);
+}
+
+QString firstError(const Loaded &loaded)
+{
+    if (!loaded.fileError.isEmpty())
+        return loaded.fileError;
+    return QString::fromUtf8(loaded.errorText).section(QLatin1Char('\n'), 0, 0);
 }
 
 } // namespace PlanLoad

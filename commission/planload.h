@@ -15,10 +15,17 @@ namespace PlanLoad {
 struct Loaded
 {
     int status = 0;          // 0, or the exit status: 65 (errors in the plan) or 66 (unreadable)
-    QByteArray errorText;    // one "PLAN:LINE: what" line (or "PLAN: what") per error
+    QString fileError;       // "PLAN: what" when the file as a whole cannot be used
+    QByteArray errorText;    // otherwise one "PLAN:LINE: what" line per error
     QList<PlannedUnit> units; // complete only when status is 0
 };
 
 Loaded fromFile(const QString &path);
+
+// Prints the errors of `loaded` on standard error, the program's name before
+// an error of the whole file.
+void printErrors(const Loaded &loaded);
+// The first error, one line.
+QString firstError(const Loaded &loaded);
 
 } // namespace PlanLoad

@@ -29,7 +29,7 @@ int printTargets(const QString &path)
 {
     const PlanLoad::Loaded loaded = PlanLoad::fromFile(path);
     if (loaded.status != 0) {
-        fwrite(loaded.errorText.constData(), 1, size_t(loaded.errorText.size()), stderr);
+        PlanLoad::printErrors(loaded);
         return loaded.status;
     }
     printOut(ScrapeTargets::fileSdDocument(loaded.units));
@@ -39,12 +39,13 @@ int printTargets(const QString &path)
 int check(const WatchOptions &options)
 {
     WatchService service;
-    QByteArray planErrors;
-    if (!options.plan.isEmpty() && service.loadPlan(options.plan, &planErrors) != 0) {
-        fwrite(planErrors.constData(), 1, size_t(planErrors.size()), stderr);
-        const QString first = QString::fromUtf8(planErrors).section(QLatin1Char('\n'), 0, 0);
-        printCheck(CheckLine::unknown(first));
-        return CheckLine::Unknown;
+    if (!options.plan.isEmpty()) {
+        const PlanLoad::Loaded loaded = service.loadPlan(options.plan);
+        if (loaded.status != 0) {
+            PlanLoad::printErrors(loaded);
+            printCheck(CheckLine::unknown(PlanLoad::firstError(loaded)));
+            return CheckLine::Unknown;
+        }
     }
     QString error;
     if (!options.log.isEmpty() && !service.openLog(options.log, &error)) {
@@ -70,12 +71,11 @@ int check(const WatchOptions &options)
 int serve(const WatchOptions &options)
 {
     WatchService service;
-    QByteArray planErrors;
     if (!options.plan.isEmpty()) {
-        const int status = service.loadPlan(options.plan, &planErrors);
-        if (status != 0) {
-            fwrite(planErrors.constData(), 1, size_t(planErrors.size()), stderr);
-            return status;
+        const PlanLoad::Loaded loaded = service.loadPlan(options.plan);
+        if (loaded.status != 0) {
+            PlanLoad::printErrors(loaded);
+            return loaded.status;
         }
     }
     QString error;
@@ -86,15 +86,15 @@ int serve(const WatchOptions &options)
     StopSignals stopSignals(nullptr, StopSignals::Hangup::Catch);
     QObject::connect(&stopSignals, &StopSignals::stopRequested, QCoreApplication::instance(), &QCoreApplication::quit);
     QObject::connect(&stopSignals, &StopSignals::hangup, &service, [&service] {
-        QByteArray errors;
         if (!service.hasPlan())
             return;
-        if (service.reloadPlan(&errors) == 0) {
+        const PlanLoad::Loaded loaded = service.reloadPlan();
+        if (loaded.status == 0) {
             printError(QStringLiteral("plan read again"));
             return;
         }
-        printError(QStringLiteral("the plan has errors; the one read before stays:"));
-        fwrite(errors.constData(), 1, size_t(errors.size()), stderr);
+        printError(QStringLiteral("the plan cannot be used; the one read before stays:"));
+        PlanLoad::printErrors(loaded);
     });
     Exporter exporter(&service);
     if (!exporter.listen(options.listenAddress, options.listenPort, &error)) {

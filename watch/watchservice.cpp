@@ -1,6 +1,5 @@
 #include "watch/watchservice.h"
 
-#include "commission/planload.h"
 #include "fleet/programoutput.h"
 #include "watch/plandrift.h"
 #include "watch/servicehealth.h"
@@ -13,16 +12,14 @@ WatchService::WatchService(QObject *parent)
 {
 }
 
-int WatchService::loadPlan(const QString &path, QByteArray *error)
+PlanLoad::Loaded WatchService::loadPlan(const QString &path)
 {
-    const PlanLoad::Loaded loaded = PlanLoad::fromFile(path);
-    if (loaded.status != 0) {
-        *error = loaded.errorText;
-        return loaded.status;
+    PlanLoad::Loaded loaded = PlanLoad::fromFile(path);
+    if (loaded.status == 0) {
+        m_planPath = path;
+        m_plan = loaded.units;
     }
-    m_planPath = path;
-    m_plan = loaded.units;
-    return 0;
+    return loaded;
 }
 
 bool WatchService::openLog(const QString &path, QString *error)

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "commission/planvalidator.h"
+#include "commission/planload.h"
 #include "watch/faultlog.h"
 #include "watch/probemetrics.h"
 #include "watch/proberesult.h"
@@ -23,12 +23,11 @@ public:
 
     explicit WatchService(QObject *parent = nullptr);
 
-    // Reads and checks the plan at `path`: 0, or the exit status of a plan
-    // that cannot be used (65, 66) with every error line in `error`; the plan
-    // held so far then stays.
-    int loadPlan(const QString &path, QByteArray *error);
+    // Reads and checks the plan at `path`. When it cannot be used (its
+    // status is not 0) the plan held so far stays.
+    PlanLoad::Loaded loadPlan(const QString &path);
     // Reads the plan again from where it was loaded.
-    int reloadPlan(QByteArray *error) { return loadPlan(m_planPath, error); }
+    PlanLoad::Loaded reloadPlan() { return loadPlan(m_planPath); }
     bool hasPlan() const { return m_plan.has_value(); }
 
     bool openLog(const QString &path, QString *error);
