@@ -2,7 +2,8 @@
 // line and exit status for every service state, and that it only asks; the
 // exporter's answers to requests it must refuse (4xx, not one datagram) and
 // its probe within the scrape's time; the fault log over faults set and
-// cleared, and across a restart; the plan read again on SIGHUP.
+// cleared, and across a restart; the plan read again on SIGHUP; a capture of
+// its traffic, read with the project's dissector, holds only questions.
 #include "support/programrun.h"
 #include "support/simulatorthread.h"
 
@@ -91,6 +92,7 @@ private slots:
     void probeWithinScrapeTime();
     void faultLogFollowsChanges();
     void planReadAgainOnHangup();
+    void captureHoldsOnlyQuestions();
 
 private:
     bool startExporter(const QStringList &arguments);
@@ -327,6 +329,42 @@ void TestWatch::planReadAgainOnHangup()
     // Another address is not in the plan.
     QVERIFY(m_sim->addUnit({QHostAddress(QStringLiteral("192.168.0.22")), QStringLiteral("HV4K"), QStringLiteral("2.09")}));
     QCOMPARE(sample(get(QStringLiteral("/probe?target=192.168.0.22")).body, "hvtk_planned"), 0.0);
+}
+
+void TestWatch::captureHoldsOnlyQuestions()
+{
+    const QString pcap = m_dir.filePath(QStringLiteral("watch.pcap"));
+    QProcess dumpcap;
+    dumpcap.setProcessChannelMode(QProcess::MergedChannels);
+    dumpcap.start(QStringLiteral(HVTK_DUMPCAP), {"-i", "lo", "-f", "udp port 2638", "-P", "-q", "-w", pcap});
+    QVERIFY2(dumpcap.waitForStarted(), qPrintable(dumpcap.errorString()));
+    QByteArray output;
+    QTRY_VERIFY2_WITH_TIMEOUT((output += dumpcap.readAll()).contains("Capturing on"), output.constData(), 10000);
+
+    // A unit too old for the status request, so the version query is asked too.
+    const QHostAddress old(QStringLiteral("192.168.0.23"));
+    QVERIFY(m_sim->addUnit({old, QStringLiteral("Halvo"), QStringLiteral("1.14")}));
+    QVERIFY(m_sim->withUnit(old, [](SimulatedUnit &u) { u.setStatusRequestSupported(false); }));
+    QVERIFY(startExporter({}));
+    QCOMPARE(get(QStringLiteral("/probe?target=%1").arg(Unit.toString())).status, 200);
+    QCOMPARE(get(QStringLiteral("/probe?target=%1").arg(old.toString()), {{"X-Prometheus-Scrape-Timeout-Seconds", "2"}}).status, 200);
+    QCOMPARE(get(QStringLiteral("/probe?target=192.168.0.99"), {{"X-Prometheus-Scrape-Timeout-Seconds", "1"}}).status, 200);
+    QCOMPARE(runProgram(Program, {"--check", "-H", Unit.toString()}, 20000).exitCode, 0);
+    stopExporter();
+
+    dumpcap.terminate();
+    QVERIFY(dumpcap.waitForFinished(10000));
+    QProcess tshark;
+    tshark.start(QStringLiteral(HVTK_TSHARK), {"-n", "-r", pcap, "-X", QStringLiteral("lua_script:") + QStringLiteral(HVTK_DISSECTOR),
+                                              "-Y", "udp.dstport == 2638", "-T", "fields", "-e", "hvtk.command.mnemonic"});
+    QVERIFY(tshark.waitForFinished(30000));
+    QCOMPARE(tshark.exitCode(), 0);
+    const QList<QByteArray> requests = tshark.readAllStandardOutput().trimmed().split('\n');
+    QSet<QByteArray> kinds;
+    for (const QByteArray &request : requests)
+        kinds.insert(request.trimmed());
+    QCOMPARE(kinds, (QSet<QByteArray>{"GSHV", "?V"}));
+    QVERIFY2(requests.size() >= 6, qPrintable(QString::number(requests.size())));
 }
 
 QTEST_GUILESS_MAIN(TestWatch)
