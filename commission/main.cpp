@@ -2,7 +2,7 @@
 #include "commission/commissionoptions.h"
 #include "commission/commissionreport.h"
 #include "commission/commissionunit.h"
-#include "commission/planfile.h"
+#include "commission/planload.h"
 #include "commission/planvalidator.h"
 #include "commission/siterecord.h"
 #include "commission/siterun.h"
@@ -14,7 +14,6 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QHostInfo>
-#include <QNetworkInterface>
 #include <QSaveFile>
 
 #include <cstdio>
@@ -27,39 +26,10 @@ using ProgramOutput::printOut;
 // The plan's rows, or the exit status when it cannot be used.
 int readPlan(const QString &path, QList<PlannedUnit> *plan)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        printError(QStringLiteral("%1: %2").arg(path, file.errorString()));
-        return CommissionCommandLine::PlanUnreadable;
-    }
-    const PlanFile::Read read = PlanFile::parse(file.read(PlanFile::MaximumSize + 1));
-    if (read.content == PlanFile::Content::Workbook) {
-        printError(QStringLiteral("%1: a spreadsheet workbook, not CSV text; save it as CSV (UTF-8)").arg(path));
-        return CommissionCommandLine::PlanUnreadable;
-    }
-    QList<PlanError> errors = read.errors;
-    PlanValidator::Checked checked;
-    if (read.columnsFound) {
-        QList<quint32> workstation;
-        for (const QHostAddress &address : QNetworkInterface::allAddresses()) {
-            if (address.protocol() == QAbstractSocket::IPv4Protocol)
-                workstation << address.toIPv4Address();
-        }
-        checked = PlanValidator::check(read.rows, workstation);
-        errors += checked.errors;
-    }
-    if (!errors.isEmpty()) {
-        std::stable_sort(errors.begin(), errors.end(),
-                         [](const PlanError &a, const PlanError &b) { return a.line < b.line; });
-        QByteArray text;
-        for (const PlanError &error : errors)
-            text += QStringLiteral("%1:%2: %3\n").arg(path).arg(error.line).arg(error.text).toUtf8();
-        fwrite(text.constData(), 1, size_t(text.size()), stderr);
-        return read.content == PlanFile::Content::NotUtf8 ? CommissionCommandLine::PlanUnreadable
-                                                          : CommissionCommandLine::PlanInvalid;
-    }
-    *plan = checked.units;
-    return CommissionCommandLine::Done;
+    const PlanLoad::Loaded loaded = PlanLoad::fromFile(path);
+    fwrite(loaded.errorText.constData(), 1, size_t(loaded.errorText.size()), stderr);
+    *plan = loaded.units;
+    return loaded.status;
 }
 
 // The units run `options.revertRun` of the record pushed to, planned back to

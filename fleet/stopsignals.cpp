@@ -15,6 +15,7 @@ volatile sig_atomic_t writeEnd = -1;
 
 struct sigaction earlierInt;
 struct sigaction earlierTerm;
+struct sigaction earlierHup;
 
 extern "C" void onStopSignal(int signalNumber)
 {
@@ -33,7 +34,9 @@ bool setNonBlocking(int fd)
 
 } // namespace
 
-StopSignals::StopSignals(QObject *parent) : QObject(parent)
+StopSignals::StopSignals(QObject *parent, Hangup hangup)
+    : QObject(parent)
+    , m_catchesHangup(hangup == Hangup::Catch)
 {
     if (writeEnd >= 0)
         return; // another one is active
@@ -52,6 +55,8 @@ StopSignals::StopSignals(QObject *parent) : QObject(parent)
     action.sa_flags = SA_RESTART;
     ::sigaction(SIGINT, &action, &earlierInt);
     ::sigaction(SIGTERM, &action, &earlierTerm);
+    if (m_catchesHangup)
+        ::sigaction(SIGHUP, &action, &earlierHup);
     m_notifier = std::make_unique<QSocketNotifier>(m_pipe[0], QSocketNotifier::Read);
     connect(m_notifier.get(), &QSocketNotifier::activated, this, &StopSignals::readPipe);
 }
@@ -62,6 +67,8 @@ StopSignals::~StopSignals()
         return;
     ::sigaction(SIGINT, &earlierInt, nullptr);
     ::sigaction(SIGTERM, &earlierTerm, nullptr);
+    if (m_catchesHangup)
+        ::sigaction(SIGHUP, &earlierHup, nullptr);
     writeEnd = -1;
     m_notifier.reset();
     ::close(m_pipe[0]);
@@ -72,6 +79,10 @@ void StopSignals::readPipe()
 {
     unsigned char number = 0;
     while (::read(m_pipe[0], &number, 1) == 1) {
+        if (number == SIGHUP) {
+            emit hangup();
+            continue;
+        }
         if (m_caught == 0)
             m_caught = number;
         emit stopRequested(number);

@@ -11,12 +11,15 @@
 // pipe's other end emits stopRequested() on the thread this object lives on.
 // While it exists the two signals no longer end the process; its destructor
 // gives them back their earlier handlers. One at a time per process.
+// A program that reloads its configuration on SIGHUP asks for that signal
+// too: it then emits hangup() and stops nothing.
 class StopSignals : public QObject
 {
     Q_OBJECT
 
 public:
-    explicit StopSignals(QObject *parent = nullptr);
+    enum class Hangup { Default, Catch };
+    explicit StopSignals(QObject *parent = nullptr, Hangup hangup = Hangup::Default);
     ~StopSignals() override;
     StopSignals(const StopSignals &) = delete;
     StopSignals &operator=(const StopSignals &) = delete;
@@ -33,6 +36,8 @@ public:
 signals:
     // Emitted once per signal caught, on this object's thread.
     void stopRequested(int signalNumber);
+    // SIGHUP, with Hangup::Catch.
+    void hangup();
 
 private:
     void readPipe();
@@ -40,4 +45,5 @@ private:
     int m_pipe[2] = {-1, -1};
     std::unique_ptr<QSocketNotifier> m_notifier;
     int m_caught = 0;
+    bool m_catchesHangup = false;
 };

@@ -22,7 +22,10 @@ public:
     static QByteArray line(const QString &target, const std::optional<ServiceHealth::Judgement> &before,
                            const ServiceHealth::Judgement &now, const QDateTime &time);
 
-    // Opens (and creates) the log file for appending; false with `error` when it cannot.
+    // Opens (and creates) the log file for appending; false with `error` when
+    // it cannot. The states its lines leave each unit in are taken as the
+    // units' last probes, so a restarted program (or the next check) writes
+    // only what changed since; a line that cannot be read is passed over.
     bool open(const QString &path, QString *error);
     // Takes one probe of `target`: writes and syncs its line, if any, and
     // remembers the judgement for the next probe. False with `error` when a
@@ -30,6 +33,8 @@ public:
     bool record(const QString &target, const ServiceHealth::Judgement &now, const QDateTime &time, QString *error);
 
 private:
+    void takeExisting(const QString &path);
+
     RecordFile m_file;
     QHash<QString, ServiceHealth::Judgement> m_last;
 };
