@@ -29,6 +29,7 @@ const QString Watch = QStringLiteral(HVTK_WATCH_PROGRAM);
 const QString Prometheus = QStringLiteral(HVTK_PROMETHEUS);
 const QString Promtool = QStringLiteral(HVTK_PROMTOOL);
 const QString ScrapeExample = QStringLiteral(HVTK_SOURCE_DIR "/packaging/prometheus/hvtk-watch-scrape.yml");
+const QString ServiceUnit = QStringLiteral(HVTK_SOURCE_DIR "/packaging/systemd/hvtk-watch.service");
 const QHostAddress Workstation(QStringLiteral("192.168.0.17"));
 constexpr int ScrapeSeconds = 2;
 
@@ -156,13 +157,21 @@ void TestWatchPrometheus::initTestCase()
     QVERIFY(m_watch.waitForStarted(10000));
     QTRY_COMPARE_WITH_TIMEOUT(httpGet(exporterUrl(QStringLiteral("/metrics")), {}, 1000).status, 200, 10000);
 
-    // The shipped scrape configuration, scraping every 2 s.
+    // The shipped scrape configuration, scraping every 2 s. It sends the
+    // scrapes where the shipped service has the exporter listen.
+    QFile service(ServiceUnit);
+    QVERIFY(service.open(QIODevice::ReadOnly));
+    const QRegularExpressionMatch listen =
+        QRegularExpression(QStringLiteral("\\n\\s*ExecStart=\\S+ --listen 127\\.0\\.0\\.1:(\\d+) "))
+            .match(QString::fromUtf8(service.readAll()));
+    QVERIFY2(listen.hasMatch(), "no ExecStart=... --listen 127.0.0.1:PORT in the service unit");
     QFile example(ScrapeExample);
     QVERIFY(example.open(QIODevice::ReadOnly));
     QByteArray configuration = "global:\n  scrape_interval: 2s\n  scrape_timeout: 2s\n" + example.readAll();
     const QByteArray exporter = QByteArrayLiteral("127.0.0.1:") + QByteArray::number(m_watchPort);
     QVERIFY(substitute(configuration, "/etc/prometheus/hvtk-watch-targets.json", targetsPath.toUtf8()));
-    QVERIFY(substitute(configuration, "localhost:9567", exporter));
+    QVERIFY2(substitute(configuration, "localhost:" + listen.captured(1).toUtf8(), exporter),
+             "the scrape configuration does not scrape where the service listens");
     QVERIFY(substitute(configuration, "scrape_interval: 15s", "scrape_interval: 2s"));
     QVERIFY(substitute(configuration, "scrape_timeout: 10s", "scrape_timeout: 2s"));
     QString error;
