@@ -1,6 +1,7 @@
 // Stations on one ledger, on SQLite and on a PostgreSQL 15 server the suite
 // starts: stations started at the same moment, stations killed (kill -9) at
-// random moments of their runs, and two stations discovering one subnet.
+// random moments of their runs, two stations discovering one subnet, and
+// three stations in three private LANs of their own on one database.
 // Afterwards the ledger is read back and compared with what the simulated
 // units hold: no MAC twice, every MAC a unit holds in the ledger for it.
 #include "support/ledgerfixture.h"
@@ -80,6 +81,7 @@ private slots:
     void stationsKilled();
     void twoStationsDiscover_data();
     void twoStationsDiscover();
+    void threeLansOneDatabase();
 
 private:
     void addKinds();
@@ -311,6 +313,73 @@ void TestLedgerStations::twoStationsDiscover()
     const QString fault = ledgerFault(sim, ledger, units);
     QVERIFY2(fault.isEmpty(), qPrintable(fault));
     QCOMPARE(LedgerRows::count(ledger, "unit_claims"), 0);
+}
+
+// Three lines, each a private LAN of its own (a network namespace inside the
+// suite's) with 100 units on 10.20.N.0/24 in an hvtk-unit-sim and a station
+// that programs them all; the stations reach the one PostgreSQL database
+// through the server's Unix-domain socket, started at the same moment.
+// Every unit leaves ready with a MAC of its own, the one the ledger holds
+// for its Dante MAC: 300 units, 300 distinct MACs.
+void TestLedgerStations::threeLansOneDatabase()
+{
+    if (!m_fixture.hasServer())
+        QSKIP("no PostgreSQL server here");
+    const QString ledger = ledgerOf(QStringLiteral("postgresql"));
+    QVERIFY(!ledger.isEmpty());
+    const QString viaSocket = ledger + QStringLiteral("?host=") + m_fixture.server().socketFolder();
+    QFile pool(m_fixture.folder().filePath("macs-300"));
+    QVERIFY(pool.open(QIODevice::WriteOnly));
+    pool.write("02:4B:7D:00:70:00-02:4B:7D:00:71:FF\n");
+    pool.close();
+
+    constexpr int Lans = 3;
+    constexpr int UnitsPerLan = 100;
+    QProcess stations[Lans];
+    for (int lan = 0; lan < Lans; ++lan) {
+        const QString subnet = QStringLiteral("10.20.%1.").arg(lan + 1);
+        QFile units(m_fixture.folder().filePath(QStringLiteral("lan%1.txt").arg(lan)));
+        QVERIFY(units.open(QIODevice::WriteOnly));
+        QStringList check{"--program", "--assembly", "HV4K", "--mac-pool", pool.fileName(), "--ledger", viaSocket,
+                          "--station", QStringLiteral("line %1").arg(lan + 1), "--json"};
+        for (int i = 0; i < UnitsPerLan; ++i) {
+            const QString address = subnet + QString::number(100 + i);
+            units.write((address + QStringLiteral(":HV4K wrong-control-mac restart=300\n")).toUtf8());
+            check << address;
+        }
+        units.close();
+        // The units live as long as the station runs.
+        const QString script = QStringLiteral("\"$1\" --units \"$2\" >/dev/null 2>&1 & sim=$!; shift 2; "
+                                              "\"$@\"; status=$?; kill $sim; wait $sim 2>/dev/null; exit $status");
+        stations[lan].start(QStringLiteral(HVTK_PRIVATE_LAN),
+                            QStringList{"--host", subnet + QStringLiteral("17/24"), "--", "sh", "-c", script, "lan",
+                                        QStringLiteral(HVTK_UNIT_SIM), units.fileName(), Program}
+                                + check);
+    }
+    QHash<QString, QString> danteOfMac; // as the units were judged after programming
+    for (int lan = 0; lan < Lans; ++lan) {
+        QVERIFY(stations[lan].waitForFinished(60000));
+        const QByteArray err = stations[lan].readAllStandardError();
+        if (stations[lan].exitCode() == 3)
+            QSKIP("no private LAN can be made inside the suite's");
+        QVERIFY2(stations[lan].exitCode() == 0, err.constData());
+        const QJsonArray units = QJsonDocument::fromJson(stations[lan].readAllStandardOutput())["units"].toArray();
+        QCOMPARE(units.size(), UnitsPerLan);
+        for (const QJsonValue &unit : units) {
+            const QString mac = unit["controlMac"].toString();
+            QVERIFY(unit["ready"].toBool());
+            QCOMPARE(unit["programmed"]["mac"].toString(), mac);
+            QVERIFY2(!danteOfMac.contains(mac), qPrintable(mac + " twice"));
+            danteOfMac.insert(mac, unit["danteMac"].toString());
+        }
+    }
+    QCOMPARE(danteOfMac.size(), Lans * UnitsPerLan);
+    const QList<QJsonObject> rows = LedgerRows::issued(ledger);
+    QCOMPARE(rows.size(), Lans * UnitsPerLan);
+    for (const QJsonObject &row : rows) {
+        QCOMPARE(danteOfMac.value(row["mac"].toString()), row["danteMac"].toString());
+        QCOMPARE(row["outcome"].toString(), QStringLiteral("programmed"));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestLedgerStations)

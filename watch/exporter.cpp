@@ -66,7 +66,10 @@ bool Exporter::listen(const QHostAddress &address, quint16 port, QString *error)
                              "enable_keep_alive", "yes",
                              "request_timeout_ms", "30000",
                              nullptr};
+    // Every request goes to answer() from the first one on: a handler
+    // registered after the start would leave a moment of 404s.
     mg_callbacks callbacks = {};
+    callbacks.begin_request = &Exporter::handleRequest;
     mg_init_data init = {&callbacks, this, options};
     char text[256] = {};
     mg_error_data failure = {nullptr, text, sizeof text};
@@ -75,7 +78,6 @@ bool Exporter::listen(const QHostAddress &address, quint16 port, QString *error)
         *error = QStringLiteral("cannot listen on %1: %2").arg(QString::fromLatin1(ports), QString::fromLocal8Bit(text));
         return false;
     }
-    mg_set_request_handler(m_context, "/", &Exporter::handleRequest, this);
     return true;
 }
 
@@ -86,9 +88,9 @@ void Exporter::stop()
     m_context = nullptr;
 }
 
-int Exporter::handleRequest(mg_connection *connection, void *exporter)
+int Exporter::handleRequest(mg_connection *connection)
 {
-    static_cast<Exporter *>(exporter)->answer(connection);
+    static_cast<Exporter *>(mg_get_user_data(mg_get_context(connection)))->answer(connection);
     return 1;
 }
 

@@ -32,7 +32,7 @@ public:
     static constexpr int LargestRequest = 8192;
 
 private:
-    static int handleRequest(mg_connection *connection, void *exporter);
+    static int handleRequest(mg_connection *connection);
     void answer(mg_connection *connection);
 
     WatchService *m_service;

@@ -32,6 +32,9 @@ public:
     bool createDatabase(const QString &name, QString *error);
     // postgresql://hvtk@127.0.0.1:PORT/NAME
     QString uri(const QString &database) const;
+    // The folder of the server's Unix-domain socket: "?host=" and it after
+    // uri() connects through the socket, also from another network namespace.
+    QString socketFolder() const { return m_folder ? m_folder->path() : QString(); }
 
 private:
     bool run(const QString &program, const QStringList &arguments, QString *error, int waitMs = 60000);
