@@ -80,14 +80,22 @@ int main(int argc, char *argv[])
     UnitSimulator simulator;
     QTextStream out(stdout);
     for (const UnitEntry &entry : entries) {
-        SimulatedUnit *unit = simulator.addUnit(entry.config);
+        SimulatedUnit *unit = UnitEntries::isTwin(entry)
+                                  ? simulator.addTwin(simulator.unit(entry.config.address), entry.config)
+                                  : simulator.addUnit(entry.config);
+        if (!unit && UnitEntries::isTwin(entry))
+            return fail(QStringLiteral("%1: twin: no unit at this address on an earlier line")
+                            .arg(entry.config.address.toString()));
         if (!unit)
             return fail(simulator.errorString());
         for (const QString &option : entry.options) {
             if (!UnitEntries::applyOption(unit, option, &error))
                 return fail(error);
         }
-        out << "unit " << unit->address().toString() << "  " << printable(unit->versionText()) << '\n';
+        out << "unit " << unit->address().toString() << "  " << printable(unit->versionText());
+        if (UnitEntries::isTwin(entry))
+            out << "  twin " << unit->status().controlMacText;
+        out << '\n';
     }
     out.flush();
 

@@ -54,6 +54,11 @@ SimulatedUnit::SimulatedUnit(const UnitConfig &config, QObject *parent)
     connect(&m_ringerTimer, &QTimer::timeout, this, [this] { m_status.ringerOn = false; });
 }
 
+std::optional<std::array<quint8, 6>> SimulatedUnit::macFromText(const QByteArray &text)
+{
+    return parseMac(text);
+}
+
 void SimulatedUnit::setFirmware(const QString &firmware)
 {
     m_firmware = firmware;

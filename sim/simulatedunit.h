@@ -12,7 +12,9 @@
 #include <QStringList>
 #include <QTimer>
 
+#include <array>
 #include <functional>
+#include <optional>
 
 // One simulated unit: its state (the record it reports in its status reply),
 // how it answers each request, and its restarts. It does no socket work of its
@@ -64,6 +66,11 @@ public:
     void setUnitErrorCode(quint8 code) { m_status.unitErrorCode = code; }
     void setWrongDanteMacPrefix();
     void setWrongControlMacPrefix();
+    // A control MAC of any prefix; a local name that is still the default
+    // one for the old MAC follows the new one.
+    void setControlMac(const std::array<quint8, 6> &mac) { takeControlMac(mac); }
+    // "02:4B:7D:00:01:02" (":"-separated hexadecimal bytes), or nothing.
+    static std::optional<std::array<quint8, 6>> macFromText(const QByteArray &text);
     void setNamesMismatched();
     void setUltimoBusRequiredOffline();
     void setDipSwitch(int switchNumber, bool on); // 1..4

@@ -35,6 +35,9 @@ constexpr OptionWord OptionWords[] = {
     {"ultimo-offline", false, "Ultimo bus required but offline"},
     {"dip-on", true, "dip-on=1,3: those DIP switches on (dip-on alone: all four)"},
     {"intensity", true, "intensity=N: LED intensity N percent"},
+    {"twin", true,
+     "twin=CONTROLMAC: a second unit at the address of the unit of an earlier line, answering after it, with "
+     "that control MAC"},
 };
 
 const OptionWord *findWord(const QString &name)
@@ -145,6 +148,12 @@ bool handleOption(SimulatedUnit *unit, const QString &option, QString *error)
             if (unit)
                 unit->setDipSwitch(number, true);
         }
+    } else if (name == QLatin1String("twin")) {
+        const std::optional<std::array<quint8, 6>> mac = SimulatedUnit::macFromText(value.toLatin1());
+        if (!mac)
+            return fail(QStringLiteral("needs a control MAC such as 02:4B:7D:00:80:FE"));
+        if (unit)
+            unit->setControlMac(*mac);
     } else if (name == QLatin1String("intensity")) {
         if (!parseNumber(value, 0, 255, &number))
             return fail(QStringLiteral("needs a percentage"));
@@ -232,6 +241,15 @@ bool checkOption(const QString &option, QString *error)
 bool applyOption(SimulatedUnit *unit, const QString &option, QString *error)
 {
     return handleOption(unit, option, error);
+}
+
+bool isTwin(const UnitEntry &entry)
+{
+    for (const QString &option : entry.options) {
+        if (option.startsWith(QLatin1String("twin=")))
+            return true;
+    }
+    return false;
 }
 
 QString optionHelp()

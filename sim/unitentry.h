@@ -31,6 +31,8 @@ bool parseFile(const QString &text, QList<UnitEntry> *entries, QString *error);
 bool checkOption(const QString &option, QString *error);
 // Applies one option word to a running unit.
 bool applyOption(SimulatedUnit *unit, const QString &option, QString *error);
+// Whether the entry is a second unit at an earlier entry's address (twin=MAC).
+bool isTwin(const UnitEntry &entry);
 // The option words, one per line, for --help and the README.
 QString optionHelp();
 

@@ -1,5 +1,7 @@
 #include "sim/unitsimulator.h"
 
+#include "channel/addresstext.h"
+
 #include <QNetworkDatagram>
 #include <QSet>
 
@@ -70,10 +72,55 @@ SimulatedUnit *UnitSimulator::addUnit(const UnitConfig &config)
     return unit;
 }
 
+SimulatedUnit *UnitSimulator::addTwin(SimulatedUnit *unit, const UnitConfig &config)
+{
+    m_error.clear();
+    if (!unit || !m_units.contains(unit) || m_unitsByAddress.value(ipv4(unit->address())) != unit) {
+        m_error = tr("no unit of this simulator to twin at this address");
+        return nullptr;
+    }
+    if (!UnitModels::find(config.model)) {
+        m_error = tr("%1: unknown model \"%2\" (known: %3)")
+                      .arg(unit->address().toString(), config.model,
+                           UnitModels::names().join(QStringLiteral(", ")));
+        return nullptr;
+    }
+    auto *twin = new SimulatedUnit(UnitConfig{unit->address(), config.model, config.firmware});
+    std::array<quint8, 6> controlMac = twin->status().controlMac;
+    controlMac[4] ^= 0x80;
+    twin->setControlMac(controlMac);
+    twin->updateStatus([](UnitStatus &s) {
+        s.danteMac[4] ^= 0x80;
+        s.danteMacText = AddressText::mac(s.danteMac);
+    });
+    // A twin linked to a new address leaves the old one and answers nowhere.
+    connect(twin, &SimulatedUnit::addressChanged, this, [this, twin](const QHostAddress &oldAddress) {
+        m_twinsByAddress[ipv4(oldAddress)].removeOne(twin);
+    });
+    m_units.append(twin);
+    m_twinsByAddress[ipv4(unit->address())].append(twin);
+    return twin;
+}
+
 void UnitSimulator::removeUnit(SimulatedUnit *unit)
 {
-    if (!m_units.removeOne(unit))
+    if (!m_units.contains(unit))
         return;
+    for (auto twins = m_twinsByAddress.begin(); twins != m_twinsByAddress.end(); ++twins) {
+        if (twins->removeOne(unit)) {
+            m_units.removeOne(unit);
+            delete unit;
+            return;
+        }
+    }
+    if (m_unitsByAddress.value(ipv4(unit->address())) == unit) {
+        const QList<SimulatedUnit *> twins = m_twinsByAddress.take(ipv4(unit->address()));
+        for (SimulatedUnit *twin : twins) {
+            m_units.removeOne(twin);
+            delete twin;
+        }
+    }
+    m_units.removeOne(unit);
     releaseAddress(ipv4(unit->address()));
     m_unitsByAddress.remove(ipv4(unit->address()));
     if (QUdpSocket *socket = m_unitSockets.take(ipv4(unit->address()))) {
@@ -158,6 +205,9 @@ void UnitSimulator::readUnitSocket(QUdpSocket *socket, quint32 address)
             continue;
         }
         deliver(target, datagram);
+        const QList<SimulatedUnit *> twins = m_twinsByAddress.value(address);
+        for (SimulatedUnit *twin : twins)
+            deliver(twin, datagram);
     }
 }
 
@@ -239,6 +289,7 @@ void UnitSimulator::moveUnit(SimulatedUnit *unit, const QHostAddress &oldAddress
     }
     releaseAddress(ipv4(oldAddress));
     m_unitsByAddress.remove(ipv4(oldAddress));
+    m_twinsByAddress.remove(ipv4(oldAddress)); // left behind, silent
     if (addressesInUse().contains(ipv4(newAddress))) {
         emit unitError(unit, tr("%1: new address %2 is taken by another unit; the unit stays silent")
                                  .arg(oldAddress.toString(), newAddress.toString()));

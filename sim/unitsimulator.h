@@ -48,6 +48,17 @@ public:
     // the address is not IPv4, already taken (by a unit of any simulator of
     // this process), or cannot be bound.
     SimulatedUnit *addUnit(const UnitConfig &config);
+    // Starts a second unit at `unit`'s address (`config.address` is not
+    // used), as when two units were given one address: it hears every
+    // datagram `unit` hears and answers after it, from the same address, with
+    // a state of its own. Its MACs differ from `unit`'s in their fifth byte
+    // (bit 7 flipped), so its control MAC is another one in the vendor range
+    // (setControlMac() gives it any other). When `unit` moves to a new
+    // address by a manual link, its twins stay behind, silent; a twin linked
+    // to a new address falls silent too. Removing `unit` removes its twins.
+    // nullptr (and errorString()) when `unit` is not a first unit of this
+    // simulator or the model is unknown.
+    SimulatedUnit *addTwin(SimulatedUnit *unit, const UnitConfig &config);
     void removeUnit(SimulatedUnit *unit);
     QString errorString() const { return m_error; }
 
@@ -86,6 +97,7 @@ private:
     QList<SimulatedUnit *> m_units;
     QHash<quint32, QUdpSocket *> m_unitSockets; // by IPv4 address
     QHash<quint32, SimulatedUnit *> m_unitsByAddress; // units that answer there
+    QHash<quint32, QList<SimulatedUnit *>> m_twinsByAddress; // answer there after that unit
     QSet<quint32> m_taken; // addresses of this simulator's units, also held process-wide
     QUdpSocket *m_broadcastSocket = nullptr;
     QList<SimDatagram> m_log;

@@ -135,6 +135,7 @@ private slots:
     void refusesUnitsItCannotRun_data();
     void refusesUnitsItCannotRun();
     void twoSimulatorsShareTheHost();
+    void twinAnswersAtItsUnitsAddress();
 
 private:
     UnitSimulator *m_sim = nullptr;
@@ -590,6 +591,40 @@ void TestSimulator::twoSimulatorsShareTheHost()
     QVERIFY(station.exchange(CommandText::versionQuery(), UnitA, 0).isEmpty());
     QVERIFY(second.addUnit(UnitConfig{UnitA, "HV16", "2.09"}));
     QCOMPARE(station.ask(CommandText::versionQuery(), UnitA), QByteArray("HV16 v2.09\r"));
+}
+
+// Two units at one address: both answer one request, the first unit first,
+// each with its own control MAC; a broadcast reaches both; removing the first
+// unit removes the twin with it.
+void TestSimulator::twinAnswersAtItsUnitsAddress()
+{
+    SimulatedUnit *twin = m_sim->addTwin(m_a, UnitConfig{QHostAddress(), "TK4K", "2.12"});
+    QVERIFY2(twin, qPrintable(m_sim->errorString()));
+    QCOMPARE(m_sim->addTwin(twin, UnitConfig{QHostAddress(), "TK4K", "2.12"}), nullptr);
+    QCOMPARE(m_sim->unit(UnitA), m_a);
+    QCOMPARE(twin->status().controlMacText, QString("02:4B:7D:00:80:FE"));
+    QCOMPARE(twin->status().danteMacText, QString("00:1D:C1:07:80:FE"));
+    twin->setControlMac({0x02, 0x4B, 0x7D, 0x00, 0x12, 0x34});
+
+    Station station;
+    const QList<Reply> replies = station.exchange(CommandText::statusRequest(), UnitA, 2);
+    QCOMPARE(replies.size(), 2);
+    QCOMPARE(replies[0].sender, UnitA);
+    QCOMPARE(replies[1].sender, UnitA);
+    QCOMPARE(replies[0].data.left(10), QByteArray("HV4K v2.09"));
+    QCOMPARE(field(replies[0].data, StatusLayout::ControlMac), QByteArray::fromHex("024B7D0000FE"));
+    QCOMPARE(replies[1].data.left(11), QByteArray("TK4K v2.12\r"));
+    QCOMPARE(field(replies[1].data, StatusLayout::ControlMac), QByteArray::fromHex("024B7D001234"));
+    QCOMPARE(twin->requests(), QList<QByteArray>{CommandText::statusRequest()});
+    QVERIFY(m_b->requests().isEmpty());
+
+    const QList<Reply> broadcast = station.exchange(CommandText::versionQuery(), QHostAddress("192.168.0.255"), 3);
+    QCOMPARE(senders(broadcast), (QStringList{"192.168.0.21", "192.168.0.254", "192.168.0.254"}));
+
+    m_sim->removeUnit(m_a);
+    m_a = nullptr;
+    QCOMPARE(m_sim->units(), QList<SimulatedUnit *>{m_b});
+    QVERIFY(station.exchange(CommandText::versionQuery(), UnitA, 0).isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestSimulator)

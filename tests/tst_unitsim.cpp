@@ -96,6 +96,8 @@ void TestUnitSim::parseFile_data()
     QTest::newRow("later DIP switch 5") << "192.168.0.22 after-first-reply=dip-on=5\n" << -1 << "1..4";
     QTest::newRow("later nothing") << "192.168.0.22 after-first-reply=\n" << -1 << "after-first-reply";
     QTest::newRow("bad unit") << "192.168.0.22:XX\n" << -1 << "unknown model";
+    QTest::newRow("twin") << "192.168.0.22\n192.168.0.22:TK4K twin=02:4b:7d:00:80:16 silent\n" << 2 << "";
+    QTest::newRow("twin without MAC") << "192.168.0.22 twin=02:4B:7D:00:80\n" << -1 << "control MAC";
 }
 
 void TestUnitSim::parseFile()
@@ -170,6 +172,8 @@ void TestUnitSim::programRefusesBadInput_data()
     QTest::newRow("address not local") << QStringList{"--unit", "10.9.8.7"} << "cannot bind";
     QTest::newRow("same address twice")
         << QStringList{"--unit", "192.168.0.5", "--unit", "192.168.0.5:TK4K"} << "two units";
+    QTest::newRow("twin of no unit")
+        << QStringList{"--unit", "192.168.0.5", "--unit", "192.168.0.6 twin=02:4B:7D:00:80:06"} << "twin: no unit";
     QTest::newRow("missing file") << QStringList{"--units", "/nonexistent/units"} << "cannot read";
     QTest::newRow("unknown option of a unit") << QStringList{"--unit", "192.168.0.5:HV4K loud"} << "unknown";
     QTest::newRow("empty unit") << QStringList{"--unit", " "} << "needs an address";
