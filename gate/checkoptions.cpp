@@ -134,7 +134,7 @@ const char *const Epilog =
     "  0   every unit is ready\n"
     "  1   every unit answered and at least one is not ready\n"
     "  2   at least one unit gave no reply before the timeout, or --discover\n"
-    "      found no unit\n"
+    "      found no unit, or fewer than --expect N units answered\n"
     "  64  usage error: unknown option, bad address, mask, timeout or assembly,\n"
     "      no unit named, or a bad master list line (FILE:LINE); one line on\n"
     "      standard error, nothing is checked\n"
