@@ -16,26 +16,17 @@ namespace {
 
 QString firmwareText(const UnitCheck &unit)
 {
-    if (unit.status().modelToken.isEmpty())
-        return QString();
-    const unsigned code = unit.status().firmwareVersionCode;
-    return QString::asprintf("%u.%02u", code / 100, code % 100);
+    return UnitPoll::firmwareText(unit.status());
 }
 
 QString bootloaderText(const UnitCheck &unit)
 {
-    if (!unit.statusRead())
-        return QString();
-    const auto &v = unit.status().bootloaderVersion;
-    return QString::asprintf("%d.%d.%d", v[0], v[1], v[2]);
+    return unit.statusRead() ? UnitPoll::bootloaderText(unit.status()) : QString();
 }
 
 QString danteFirmwareText(const UnitCheck &unit)
 {
-    if (!unit.statusRead())
-        return QString();
-    const auto &v = unit.status().danteFirmwareVersion;
-    return QString::asprintf("%d.%d.%d.%d", v[0], v[1], v[2], v[3]);
+    return unit.statusRead() ? UnitPoll::danteFirmwareText(unit.status()) : QString();
 }
 
 // "model HV32K, MAC 02:4B:7D:00:01:00": what --program had the unit take.

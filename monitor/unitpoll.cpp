@@ -84,4 +84,23 @@ QStringList conditionNames(quint16 conditionFlags)
     return names;
 }
 
+QString firmwareText(const UnitStatus &status)
+{
+    if (status.modelToken.isEmpty())
+        return QString();
+    return QString::asprintf("%u.%02u", status.firmwareVersionCode / 100, status.firmwareVersionCode % 100);
+}
+
+QString bootloaderText(const UnitStatus &status)
+{
+    const auto &v = status.bootloaderVersion;
+    return QString::asprintf("%d.%d.%d", v[0], v[1], v[2]);
+}
+
+QString danteFirmwareText(const UnitStatus &status)
+{
+    const auto &v = status.danteFirmwareVersion;
+    return QString::asprintf("%d.%d.%d.%d", v[0], v[1], v[2], v[3]);
+}
+
 } // namespace UnitPoll

@@ -73,4 +73,11 @@ QStringList checklistLines(const UnitStatus &status, const StatusDecoder::Assemb
 // The names of the set condition bits, lowest bit first ("FirmwareUnsupported", ...).
 QStringList conditionNames(quint16 conditionFlags);
 
+// The versions as the programs report them: "2.09" (empty before the unit
+// named its model), "1.0.4" and "4.1.1.5" (only meaningful once a status
+// block was read).
+QString firmwareText(const UnitStatus &status);
+QString bootloaderText(const UnitStatus &status);
+QString danteFirmwareText(const UnitStatus &status);
+
 } // namespace UnitPoll

@@ -2,35 +2,13 @@
 
 #include "commission/plancolumns.h"
 #include "monitor/conditions.h"
+#include "monitor/unitpoll.h"
 #include "watch/exposition.h"
 #include "watch/servicehealth.h"
 
 namespace ProbeMetrics {
 
 namespace {
-
-QString firmwareText(const UnitStatus &status)
-{
-    if (status.modelToken.isEmpty())
-        return QString();
-    return QString::asprintf("%u.%02u", status.firmwareVersionCode / 100, status.firmwareVersionCode % 100);
-}
-
-QString bootloaderText(const ProbeResult &probe)
-{
-    if (!probe.statusRead)
-        return QString();
-    const auto &v = probe.status.bootloaderVersion;
-    return QString::asprintf("%d.%d.%d", v[0], v[1], v[2]);
-}
-
-QString danteFirmwareText(const ProbeResult &probe)
-{
-    if (!probe.statusRead)
-        return QString();
-    const auto &v = probe.status.danteFirmwareVersion;
-    return QString::asprintf("%d.%d.%d.%d", v[0], v[1], v[2], v[3]);
-}
 
 // Fields of the status block: empty until one was read.
 QString blockText(const ProbeResult &probe, const QString &text)
@@ -58,9 +36,9 @@ void unitSeries(Exposition &out, const ProbeResult &probe)
                QStringLiteral("The unit's model, versions, MAC addresses and names; always 1."));
     out.sample(QStringLiteral("hvtk_info"),
                {{QStringLiteral("model"), s.modelToken},
-                {QStringLiteral("firmware"), firmwareText(s)},
-                {QStringLiteral("bootloader"), bootloaderText(probe)},
-                {QStringLiteral("dante_firmware"), danteFirmwareText(probe)},
+                {QStringLiteral("firmware"), UnitPoll::firmwareText(s)},
+                {QStringLiteral("bootloader"), blockText(probe, UnitPoll::bootloaderText(s))},
+                {QStringLiteral("dante_firmware"), blockText(probe, UnitPoll::danteFirmwareText(s))},
                 {QStringLiteral("control_mac"), blockText(probe, s.controlMacText)},
                 {QStringLiteral("dante_mac"), blockText(probe, s.danteMacText)},
                 {QStringLiteral("local_name"), blockText(probe, s.localName)},
