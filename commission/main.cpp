@@ -145,12 +145,8 @@ int main(int argc, char *argv[])
     }
     app.exec();
 
-    if (options.discover && run.unitCount() == 0) {
-        QStringList sentTo;
-        for (const QHostAddress &address : run.discoveryAddresses())
-            sentTo << address.toString();
-        printError(QStringLiteral("no unit answered the discovery query sent to %1").arg(sentTo.join(QStringLiteral(", "))));
-    }
+    if (options.discover && run.unitCount() == 0)
+        printError(ProgramOutput::noDiscoveryAnswer(run.discoveryAddresses()));
     if (options.writeTemplate && !run.stopped())
         return writeTemplate(run, options.outputFile);
 

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QByteArray>
+#include <QHostAddress>
+#include <QList>
 #include <QString>
 
 // How the command-line programs write: results whole to standard output,
@@ -11,5 +13,8 @@ namespace ProgramOutput {
 void printOut(const QByteArray &text);
 // One line on standard error, after the application's name and ": ".
 void printError(const QString &line);
+// The line for a discovery that no unit answered, naming every address the
+// query went to.
+QString noDiscoveryAnswer(const QList<QHostAddress> &sentTo);
 
 } // namespace ProgramOutput

@@ -38,8 +38,8 @@ public:
     const std::vector<UnitCheck> &units() const { return m_units; }
     // The units another station's run claimed: neither judged nor counted.
     const std::vector<UnitCheck> &claimedElsewhere() const { return m_claimedElsewhere; }
-    // Where the discovery query went (null without discovery).
-    QHostAddress discoveryAddress() const { return m_run.discoveryAddress(); }
+    // Where the discovery query went (empty without discovery).
+    QList<QHostAddress> discoveryAddresses() const { return m_run.discoveryAddresses(); }
 
 signals:
     void finished();

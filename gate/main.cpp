@@ -150,8 +150,7 @@ int main(int argc, char *argv[])
         printOut(text.toUtf8());
     }
     if (options.discover && units.empty() && run.claimedElsewhere().empty())
-        printError(QStringLiteral("no unit answered the discovery query sent to %1")
-                       .arg(run.discoveryAddress().toString()));
+        printError(ProgramOutput::noDiscoveryAnswer(run.discoveryAddresses()));
 
     int status = CheckReport::exitStatus(units);
     if (options.discover && units.empty() && !run.claimedElsewhere().empty())
