@@ -188,29 +188,25 @@ Ledger::Allocation Ledger::allocate(const MacPool &pool, const Unit &unit, const
 
 bool Ledger::markProgrammed(const QString &mac)
 {
-    if (QString down; !connected(&down)) {
-        fail(down);
-        return false;
-    }
-    QSqlQuery query(m_database);
-    query.prepare(QStringLiteral("UPDATE issued_macs SET outcome = ? WHERE mac = ? AND outcome = ?"));
-    bindAll(query, {Programmed, mac, Issued});
-    QString error;
-    if (execute(query, &error))
-        return true;
-    fail(error);
-    return false;
+    return update(QStringLiteral("UPDATE issued_macs SET outcome = ? WHERE mac = ? AND outcome = ?"),
+                  {Programmed, mac, Issued});
 }
 
 bool Ledger::markRefused(const QString &mac, const QString &reason)
+{
+    return update(QStringLiteral("UPDATE issued_macs SET outcome = ?, reason = ? WHERE mac = ?"),
+                  {Refused, reason, mac});
+}
+
+bool Ledger::update(const QString &statement, const QVariantList &values)
 {
     if (QString down; !connected(&down)) {
         fail(down);
         return false;
     }
     QSqlQuery query(m_database);
-    query.prepare(QStringLiteral("UPDATE issued_macs SET outcome = ?, reason = ? WHERE mac = ?"));
-    bindAll(query, {Refused, reason, mac});
+    query.prepare(statement);
+    bindAll(query, values);
     QString error;
     if (execute(query, &error))
         return true;

@@ -7,6 +7,7 @@
 #include <QSqlDatabase>
 #include <QString>
 #include <QStringList>
+#include <QVariantList>
 
 #include <optional>
 #include <vector>
@@ -134,6 +135,9 @@ public:
 private:
     bool connected(QString *error) const;
     bool execute(class QSqlQuery &query, QString *error);
+    // One statement that changes rows, with `values` bound in order; false
+    // (the ledger failed) when it could not be made.
+    bool update(const QString &statement, const QVariantList &values);
     bool beginExclusive(const char *table, QString *error);
     void rollback();
     bool commit(QString *error);
